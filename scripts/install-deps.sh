@@ -1,0 +1,20 @@
+#!/bin/sh
+# Installs, from Debian's packages, whatever the build and the tests need and this machine
+# lacks. Does nothing when all is there.
+set -eu
+packages="cmake make g++ libgtest-dev libgmock-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine32:i386"
+missing=""
+for package in $packages; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+echo "installing:$missing"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo dpkg --add-architecture i386
+$sudo apt-get update -q
+# shellcheck disable=SC2086
+$sudo apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,21 @@
+#include "tool/lookup.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "tool/mpr.h"
+
+RemoteName lookup_connection(const char* drive_spec) {
+  RemoteName result{};
+  // One byte short of the buffer: the last byte stays zero, so even a provider that forgets
+  // the terminator cannot make us read past the buffer.
+  std::uint32_t size = result.bytes.size() - 1;
+  if (wnet_get_connection(drive_spec, result.bytes.data(), &size) == 0) {
+    result.size = std::find(result.bytes.begin(), result.bytes.end(), '\0') - result.bytes.begin();
+  } else {
+    result.size = std::copy(NOT_CONNECTED_TEXT.begin(), NOT_CONNECTED_TEXT.end(),
+                            result.bytes.begin()) -
+                  result.bytes.begin();
+  }
+  return result;
+}

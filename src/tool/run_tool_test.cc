@@ -1,0 +1,84 @@
+#include "tool/run_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "fake_platform.h"
+#include "tool/help.h"
+
+namespace {
+
+constexpr std::string_view UNC = R"(\\fileserver\public\docs)";
+
+std::string golden_help() {
+  std::ifstream file(HELP_GOLDEN, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+TEST(RunTool, LooksUpTheFirstLetterAsTyped) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"g", "g:"},      {"g:", "g:"},         {"  g:  ", "g:"}, {"G", "G:"},
+      {"G:", "G:"},     {R"(G:\some\folder)", "G:"}, {"Gx", "G:"}, {"G: H:", "G:"},
+      {"help", "h:"},   {"a", "a:"},          {"Z", "Z:"},      {"z\t", "z:"},
+  };
+  for (const auto& [tail, device] : cases) {
+    fake = {};
+    fake.remote = UNC;
+    EXPECT_EQ(run_tool(tail), EXIT_FOUND) << tail;
+    EXPECT_EQ(fake.devices, std::vector<std::string>{std::string(device)}) << tail;
+    EXPECT_EQ(fake.output, std::string(UNC) + "\r\n") << tail;
+  }
+}
+
+TEST(RunTool, ShowsHelpForAnythingButALetter) {
+  const std::string_view tails[] = {"",  "    ", "/?", "-h",  "1",   ":",      "\"g:\"", "\tg:",
+                                    "@", "[",    "`",  "{",   "\x80", "\xE4", "\xFF",   "\x01"};
+  const std::string help = golden_help();
+  ASSERT_EQ(help.size(), 775u) << "golden file missing or damaged";
+  for (const std::string_view tail : tails) {
+    fake = {};
+    EXPECT_EQ(run_tool(tail), EXIT_OTHER) << tail;
+    EXPECT_TRUE(fake.devices.empty()) << tail;
+    EXPECT_EQ(fake.output, help) << tail;
+    EXPECT_EQ(fake.writes, 22 + 14) << "one write per line text, one per line end";
+  }
+}
+
+TEST(RunTool, BannerKeepsTheCreditInItsColumn) {
+  fake = {};
+  print_help();
+  const std::string banner = fake.output.substr(2, fake.output.find("\r\n", 2) - 2);
+  EXPECT_EQ(banner.size(), 79u);
+  EXPECT_EQ(banner.substr(0, 12), std::string("Mapcue v") + std::string(VERSION_TEXT));
+  EXPECT_EQ(banner.substr(12, 39), std::string(39, ' '));
+  EXPECT_EQ(banner.substr(51, 12), "Created by: ");
+}
+
+TEST(RunTool, StatusFollowsThePrintedText) {
+  struct Case {
+    std::uint32_t status;
+    std::string remote;
+    std::string printed;
+    int exit;
+  };
+  const Case cases[] = {
+      {0, std::string(UNC), std::string(UNC), EXIT_FOUND},
+      {0, "", "", EXIT_FOUND},
+      {0, "ERROR_NOT_CONNECTED", "ERROR_NOT_CONNECTED", EXIT_NOT_CONNECTED},
+      {0, "error_not_connected", "error_not_connected", EXIT_FOUND},
+      {2250, "", "ERROR_NOT_CONNECTED", EXIT_NOT_CONNECTED},
+  };
+  for (const Case& c : cases) {
+    fake = {};
+    fake.status = c.status;
+    fake.remote = c.remote;
+    EXPECT_EQ(run_tool("n:"), c.exit) << c.remote;
+    EXPECT_EQ(fake.output, c.printed + "\r\n") << c.remote;
+    EXPECT_EQ(fake.writes, c.printed.empty() ? 1 : 2) << "an empty line is the line end alone";
+  }
+}
+
+}  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Stands in for the two platform calls in native tests: records what the core asked and
+// answers what the test set.
+struct FakePlatform {
+  std::string output;  // every byte written to standard output
+  int writes = 0;
+  std::vector<std::string> devices;  // device names looked up, in order
+  std::uint32_t status = 0;          // the lookup's answer
+  std::string remote;  // copied into the buffer on status 0, unterminated if it fills it
+  std::uint32_t size_given = 0;
+  bool buffer_clean = true;  // every byte offered, and the one after, was zero
+};
+
+extern FakePlatform fake;

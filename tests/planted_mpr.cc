@@ -1,0 +1,9 @@
+// A hostile MPR.dll that a careless program would load from its own folder.
+#include <windows.h>
+
+#include <cstring>
+
+extern "C" __declspec(dllexport) DWORD WINAPI WNetGetConnectionA(LPCSTR, LPSTR remote, LPDWORD) {
+  std::strcpy(remote, R"(\\planted\dll)");
+  return NO_ERROR;
+}
