@@ -57,6 +57,11 @@ TEST(RunTool, BannerKeepsTheCreditInItsColumn) {
   EXPECT_EQ(banner.substr(51, 12), "Created by: ");
 }
 
+TEST(RunTool, BannerVersionIsTheFileVersion) {
+  // The banner keeps its own constant; a version bump must reach both.
+  EXPECT_EQ(VERSION_TEXT, FILE_VERSION_TEXT);
+}
+
 TEST(RunTool, StatusFollowsThePrintedText) {
   struct Case {
     std::uint32_t status;

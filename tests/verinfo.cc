@@ -1,0 +1,72 @@
+// Reads mapcue.exe's version record the way the operating system does, prints it, and
+// compares the print with the expected text.
+// usage: verinfo EXE EXPECTED_FILE (host paths)
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string windows_path(std::string path) {
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return path.front() == '\\' ? "Z:" + path : path;
+}
+
+std::string report(const std::string& exe) {
+  DWORD ignored = 0;
+  std::vector<char> data(GetFileVersionInfoSizeA(exe.c_str(), &ignored));
+  if (data.empty() || !GetFileVersionInfoA(exe.c_str(), 0, data.size(), data.data())) {
+    return "no version record\n";
+  }
+  char line[512];
+  std::string out;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  if (VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &size)) {
+    std::snprintf(line, sizeof line,
+                  "signature %08lX\nfile version %u.%u.%u.%u\nproduct version %u.%u.%u.%u\n"
+                  "flags mask %lX\nflags %lX\nos %lX\ntype %lX\nsubtype %lX\ndate %lX %lX\n",
+                  fixed->dwSignature, HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                  HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
+                  HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+                  HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS),
+                  fixed->dwFileFlagsMask, fixed->dwFileFlags, fixed->dwFileOS, fixed->dwFileType,
+                  fixed->dwFileSubtype, fixed->dwFileDateMS, fixed->dwFileDateLS);
+    out += line;
+  }
+  for (const char* key : {"Comments", "CompanyName", "FileDescription", "FileVersion",
+                          "InternalName", "LegalCopyright", "OriginalFilename", "ProductName",
+                          "ProductVersion"}) {
+    char* value = nullptr;
+    const std::string path = std::string("\\StringFileInfo\\040904E4\\") + key;
+    if (VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &size)) {
+      out += std::string(key) + " = \"" + value + "\"\n";
+    } else {
+      out += std::string(key) + " missing\n";
+    }
+  }
+  WORD* translation = nullptr;
+  if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                     &size) && size == 4) {
+    std::snprintf(line, sizeof line, "translation %04X %04X\n", translation[0], translation[1]);
+    out += line;
+  }
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 2;
+  const std::string got = report(windows_path(argv[1]));
+  std::ifstream file(windows_path(argv[2]), std::ios::binary);
+  const std::string want{std::istreambuf_iterator<char>(file), {}};
+  std::fputs(got.c_str(), stdout);
+  if (got == want) return 0;
+  std::printf("-- does not match the expected record:\n%s", want.c_str());
+  return 1;
+}
