@@ -13,9 +13,9 @@ RemoteName lookup_connection(const char* drive_spec) {
   if (wnet_get_connection(drive_spec, result.bytes.data(), &size) == 0) {
     result.size = std::find(result.bytes.begin(), result.bytes.end(), '\0') - result.bytes.begin();
   } else {
-    result.size = std::copy(NOT_CONNECTED_TEXT.begin(), NOT_CONNECTED_TEXT.end(),
-                            result.bytes.begin()) -
-                  result.bytes.begin();
+    result.size =
+        std::copy(NOT_CONNECTED_TEXT.begin(), NOT_CONNECTED_TEXT.end(), result.bytes.begin()) -
+        result.bytes.begin();
   }
   return result;
 }

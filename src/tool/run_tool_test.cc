@@ -20,9 +20,10 @@ std::string golden_help() {
 
 TEST(RunTool, LooksUpTheFirstLetterAsTyped) {
   const std::pair<std::string_view, std::string_view> cases[] = {
-      {"g", "g:"},      {"g:", "g:"},         {"  g:  ", "g:"}, {"G", "G:"},
-      {"G:", "G:"},     {R"(G:\some\folder)", "G:"}, {"Gx", "G:"}, {"G: H:", "G:"},
-      {"help", "h:"},   {"a", "a:"},          {"Z", "Z:"},      {"z\t", "z:"},
+      {"g", "g:"},  {"g:", "g:"},    {"  g:  ", "g:"},
+      {"G", "G:"},  {"G:", "G:"},    {R"(G:\some\folder)", "G:"},
+      {"Gx", "G:"}, {"G: H:", "G:"}, {"help", "h:"},
+      {"a", "a:"},  {"Z", "Z:"},     {"z\t", "z:"},
   };
   for (const auto& [tail, device] : cases) {
     fake = {};
@@ -34,8 +35,8 @@ TEST(RunTool, LooksUpTheFirstLetterAsTyped) {
 }
 
 TEST(RunTool, ShowsHelpForAnythingButALetter) {
-  const std::string_view tails[] = {"",  "    ", "/?", "-h",  "1",   ":",      "\"g:\"", "\tg:",
-                                    "@", "[",    "`",  "{",   "\x80", "\xE4", "\xFF",   "\x01"};
+  const std::string_view tails[] = {"",  "    ", "/?", "-h", "1",    ":",    "\"g:\"", "\tg:",
+                                    "@", "[",    "`",  "{",  "\x80", "\xE4", "\xFF",   "\x01"};
   const std::string help = golden_help();
   ASSERT_EQ(help.size(), 775u) << "golden file missing or damaged";
   for (const std::string_view tail : tails) {
