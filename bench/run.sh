@@ -1,0 +1,22 @@
+#!/bin/sh
+# Times mapcue.exe against an empty process, a bare lookup and Wine's `net use n:`, under one
+# warm wineserver in a throwaway prefix with real network drives. Not part of the tests: it
+# takes minutes and its figures depend on the machine. Arguments go to bench/bench.py
+# (e.g. --rounds 50); results land in build/bench/.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+if [ ! -x /usr/bin/time ]; then  # GNU time, for the peak memory
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends time
+fi
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target mapcue empty_pe bare_lookup >/dev/null
+work=$(mktemp -d)
+prefix=$work/prefix
+trap 'scripts/wine-prefix.sh remove "$prefix"; rm -rf "$work"' EXIT
+echo "preparing a Wine prefix with network drives..."
+scripts/wine-prefix.sh create "$prefix"
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+/usr/bin/python3 bench/bench.py --build build/windows --out build/bench "$@"

@@ -1,0 +1,19 @@
+# mapcue.exe in two sections instead of six. At 512-byte file alignment every section costs
+# its padding, and the headers fit in 512 bytes only for three sections or fewer: .text holds
+# code and constants; .data the resources, the imports, the one global and the relocations.
+# Link-time optimisation, no frame pointer and ABI alignment of data keep .text within
+# 2048 bytes. GNU ld fills the import, resource and relocation directories only from
+# sections of those names, so a step after each link fills them from the link map.
+target_compile_options(mapcue_core PUBLIC -flto -fomit-frame-pointer -malign-data=abi)
+target_link_options(mapcue PRIVATE
+  -flto -Wl,-T,${CMAKE_CURRENT_LIST_DIR}/compact.ld -Wl,--orphan-handling=error -Wl,-Map=%.map)
+
+# Links TARGET with compact.ld (once its link options name it) and fills its directories.
+function(mapcue_compact_image target)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/compact.ld)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/set-data-directories.py
+            $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.map
+    VERBATIM)
+endfunction()
+mapcue_compact_image(mapcue)

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Packs DIST/mapcue-VERSION-win32.zip (mapcue.exe, README.md, LICENSE, SHA256SUMS) and its
+# own checksum beside it. Fixed modes, times and order, and no extra attributes, so the same
+# inputs give the same bytes. Run by the `release` build target.
+# usage: pack-release.sh MAPCUE_EXE VERSION DIST
+set -eu
+exe=$1 version=$2 dist=$3
+source=$(cd "$(dirname "$0")/.." && pwd)
+export TZ=UTC LC_ALL=C  # zip stores local times
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || echo 315532800)}
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+cp "$exe" "$stage/mapcue.exe"
+cp "$source/README.md" "$source/LICENSE" "$stage/"
+files="mapcue.exe README.md LICENSE"
+# shellcheck disable=SC2086
+(cd "$stage" && sha256sum $files >SHA256SUMS)
+files="$files SHA256SUMS"
+for file in $files; do
+  chmod 644 "$stage/$file"
+  touch -d "@$epoch" "$stage/$file"
+done
+name=mapcue-$version-win32.zip
+mkdir -p "$dist"
+# shellcheck disable=SC2086
+(cd "$stage" && zip -X -D -q "$name" $files)
+mv "$stage/$name" "$dist/$name"
+(cd "$dist" && sha256sum "$name" >"$name.sha256")
+echo "$dist/$name"

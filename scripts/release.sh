@@ -1,0 +1,15 @@
+#!/bin/sh
+# Builds mapcue.exe in a fresh folder and packs dist/mapcue-<version>-win32.zip from it, so
+# nothing left over in build/ can reach a release.
+# usage: release.sh [DIST_DIR [BUILD_DIR]]    (defaults: dist/, a temporary folder)
+set -eu
+cd "$(dirname "$0")/.."
+dist=$(realpath -m "${1:-dist}")
+build=${2:-}
+if [ -z "$build" ]; then
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  build=$work/build
+fi
+cmake --preset windows -B "$build" -DMAPCUE_DIST_DIR="$dist" >/dev/null
+cmake --build "$build" --target release
