@@ -1,12 +1,26 @@
 #!/bin/sh
-# Every test: the portable core natively, then mapcue.exe end to end under Wine.
+# Every test: the portable core natively, under ASan and UBSan, and fuzzed for a bounded time;
+# then mapcue.exe end to end under Wine and the hardening of the executable.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 start=$(date +%s)
-for preset in native windows; do
+
+# What the passing tests of a preset found (figures, controls), from ctest's log.
+figures() {  # build-dir
+  awk '/^[0-9]+\/[0-9]+ Test: / { show = $3 ~ /^(fuzz[.]run|e2e[.]|unix[.]|pe[.])/; next }
+       /^Output:$/ { getline; inside = show; next }
+       /^<end of output>$/ { inside = 0 }
+       inside { print "  " $0 }' "$1/Testing/Temporary/LastTest.log"
+}
+
+for preset in native sanitize fuzz windows; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   ctest --preset "$preset"
+  case $preset in
+  fuzz) figures build/sanitize ;;
+  windows) figures build/windows ;;
+  esac
 done
 echo "all tests passed in $(( $(date +%s) - start )) s"

@@ -11,11 +11,12 @@ RemoteName lookup_connection(const char* drive_spec) {
   // the terminator cannot make us read past the buffer.
   std::uint32_t size = result.bytes.size() - 1;
   if (wnet_get_connection(drive_spec, result.bytes.data(), &size) == 0) {
-    result.size = std::find(result.bytes.begin(), result.bytes.end(), '\0') - result.bytes.begin();
+    result.size = static_cast<std::size_t>(
+        std::find(result.bytes.begin(), result.bytes.end(), '\0') - result.bytes.begin());
   } else {
-    result.size =
+    result.size = static_cast<std::size_t>(
         std::copy(NOT_CONNECTED_TEXT.begin(), NOT_CONNECTED_TEXT.end(), result.bytes.begin()) -
-        result.bytes.begin();
+        result.bytes.begin());
   }
   return result;
 }
