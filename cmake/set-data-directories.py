@@ -14,6 +14,7 @@ import struct
 import sys
 
 DIRECTORIES = [(1, "import"), (2, "rsrc"), (5, "reloc")]  # index in the table, mark
+RELOCS_STRIPPED = 0x0001
 
 
 def pe_checksum(image, field):
@@ -54,6 +55,12 @@ def patch(image, map_text):
         if struct.unpack_from("<II", image, entry) not in ((0, 0), (rva, size)):
             raise ValueError(f"directory {index} already points elsewhere")
         struct.pack_into("<II", image, entry, rva, size)
+        if mark == "reloc" and size > 0:
+            # ld marks the image as stripped when it finds no .reloc section; a loader then
+            # never moves it, and DYNAMICBASE would be a dead letter.
+            characteristics = pe + 22
+            flags, = struct.unpack_from("<H", image, characteristics)
+            struct.pack_into("<H", image, characteristics, flags & ~RELOCS_STRIPPED)
     struct.pack_into("<I", image, field, pe_checksum(image, field))
 
 
