@@ -22,7 +22,7 @@ namespace {
 std::string output;
 int writes = 0;
 int lookups = 0;
-char looked_up = 0;  // the letter of the device asked about
+char looked_up = 0;    // the letter of the device asked about
 std::string expected;  // what the platform's answer should make the tool print
 
 void check(bool ok, const char* what) {
@@ -58,13 +58,26 @@ std::uint32_t wnet_get_connection(const char* local_name, char* remote_name, std
   check(*size == 255, "buffer offered as 255 bytes");
   std::string remote;
   switch (local_name[0] % 7) {
-    case 0: expected = NOT_CONNECTED_TEXT; return 2250;  // not connected
-    case 1: expected = NOT_CONNECTED_TEXT; return 234;   // more data
-    case 2: remote = std::string("\\\\srv\\share\\") + local_name[0]; break;
-    case 3: remote = std::string(254, 'x'); break;
-    case 4: remote = std::string(300, 'y'); break;  // fills the buffer, no terminator
-    case 5: remote = NOT_CONNECTED_TEXT; break;     // success whose text is the failure text
-    case 6: break;                                  // success with an empty name
+    case 0:
+      expected = NOT_CONNECTED_TEXT;
+      return 2250;  // not connected
+    case 1:
+      expected = NOT_CONNECTED_TEXT;
+      return 234;  // more data
+    case 2:
+      remote = std::string("\\\\srv\\share\\") + local_name[0];
+      break;
+    case 3:
+      remote = std::string(254, 'x');
+      break;
+    case 4:
+      remote = std::string(300, 'y');
+      break;  // fills the buffer, no terminator
+    case 5:
+      remote = NOT_CONNECTED_TEXT;
+      break;  // success whose text is the failure text
+    case 6:
+      break;  // success with an empty name
   }
   expected = remote.substr(0, *size);
   std::memcpy(remote_name, expected.data(), expected.size());

@@ -14,8 +14,12 @@ const std::string M_UNC = R"(\\fileserver\public)";
 const std::string N_UNC = R"(\\fileserver\public\docs)";
 const std::string NOT_CONNECTED = "ERROR_NOT_CONNECTED";
 // j: (254 bytes, the longest that fits) and u: (non-ASCII, in code page 1252).
-const std::string J_UNC = R"(\\fileserver\long\)" + std::string(200, 'a') + '\\' + std::string(35, 'b');
-const std::string U_UNC = "\\\\fileserver\\\xD6" "ffentlich\\B\xFC" "cher\x80";
+const std::string J_UNC =
+    R"(\\fileserver\long\)" + std::string(200, 'a') + '\\' + std::string(35, 'b');
+const std::string U_UNC =
+    "\\\\fileserver\\\xD6"
+    "ffentlich\\B\xFC"
+    "cher\x80";
 // l: maps 300 bytes. Wine's mpr answers success for a name that long, with junk in the
 // buffer, where Windows answers ERROR_MORE_DATA; either must give one sane line.
 constexpr DWORD JUNK_OR_NOT_CONNECTED = 0x10000;
@@ -46,8 +50,8 @@ DWORD start(const std::string& exe, std::string command_line, HANDLE out, bool a
   startup.hStdOutput = out;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                      nullptr, &startup, &process)) {
+  if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process)) {
     return 0xDEAD0001;
   }
   DWORD status = 0xDEAD0002;  // hung: killed
@@ -71,7 +75,8 @@ Run run_piped(const std::string& exe, const std::string& command_line) {
   CloseHandle(write_end);
   char buffer[4096];
   DWORD got;
-  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) run.out.append(buffer, got);
+  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    run.out.append(buffer, got);
   CloseHandle(read_end);
   return run;
 }
@@ -99,7 +104,8 @@ bool one_sane_line(const Run& got) {
   if (end == std::string::npos || end + 2 != got.out.size() || end > 255) return false;
   if (got.status == 1) return got.out == NOT_CONNECTED + "\r\n";
   std::printf("note: Wine's mpr answered success with %zu junk bytes:", end);
-  for (std::size_t i = 0; i < end; ++i) std::printf(" %02X", static_cast<unsigned char>(got.out[i]));
+  for (std::size_t i = 0; i < end; ++i)
+    std::printf(" %02X", static_cast<unsigned char>(got.out[i]));
   std::printf("\n");
   return got.status == 0 && got.out != NOT_CONNECTED + "\r\n";
 }
@@ -111,8 +117,8 @@ void expect(const std::string& name, const Run& got, DWORD status, const std::st
     return;
   }
   ++failed;
-  std::printf("FAIL %s: status %lu (want %lu), output [%s] (want [%s])\n", name.c_str(),
-              got.status, status, got.out.c_str(), out.c_str());
+  std::printf("FAIL %s: status %lu (want %lu), output [%s] (want [%s])\n", name.c_str(), got.status,
+              status, got.out.c_str(), out.c_str());
 }
 
 std::string line(const std::string& text) { return text + "\r\n"; }
@@ -127,23 +133,34 @@ struct Case {
 Case lookup_of(char letter) {
   const std::string arg{letter, ':'};
   switch (letter | 0x20) {
-    case 'm': return {arg, 0, line(M_UNC)};
-    case 'n': return {arg, 0, line(N_UNC)};
-    case 'j': return {arg, 0, line(J_UNC)};
-    case 'u': return {arg, 0, line(U_UNC)};
-    case 'l': return {arg, JUNK_OR_NOT_CONNECTED, ""};
-    default: return {arg, 1, line(NOT_CONNECTED)};
+    case 'm':
+      return {arg, 0, line(M_UNC)};
+    case 'n':
+      return {arg, 0, line(N_UNC)};
+    case 'j':
+      return {arg, 0, line(J_UNC)};
+    case 'u':
+      return {arg, 0, line(U_UNC)};
+    case 'l':
+      return {arg, JUNK_OR_NOT_CONNECTED, ""};
+    default:
+      return {arg, 1, line(NOT_CONNECTED)};
   }
 }
 
 bool ascii_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 std::vector<Case> lookup_cases() {
-  return {{"n", 0, line(N_UNC)},         {"n:", 0, line(N_UNC)},
-          {"N:", 0, line(N_UNC)},        {"  n:  ", 0, line(N_UNC)},
-          {R"(n:\some\folder)", 0, line(N_UNC)}, {"nx", 0, line(N_UNC)},
-          {"m:", 0, line(M_UNC)},        {"M", 0, line(M_UNC)},
-          {"c:", 1, line(NOT_CONNECTED)}, {"q:", 1, line(NOT_CONNECTED)},
+  return {{"n", 0, line(N_UNC)},
+          {"n:", 0, line(N_UNC)},
+          {"N:", 0, line(N_UNC)},
+          {"  n:  ", 0, line(N_UNC)},
+          {R"(n:\some\folder)", 0, line(N_UNC)},
+          {"nx", 0, line(N_UNC)},
+          {"m:", 0, line(M_UNC)},
+          {"M", 0, line(M_UNC)},
+          {"c:", 1, line(NOT_CONNECTED)},
+          {"q:", 1, line(NOT_CONNECTED)},
           {"help", 1, line(NOT_CONNECTED)}};
 }
 
@@ -155,7 +172,8 @@ std::vector<Case> help_cases() {
 }
 
 void run_cases(const std::string& exe, const std::vector<Case>& cases) {
-  for (const Case& c : cases) expect("args [" + c.args + "]", run_piped(exe, '"' + exe + "\" " + c.args), c.status, c.out);
+  for (const Case& c : cases)
+    expect("args [" + c.args + "]", run_piped(exe, '"' + exe + "\" " + c.args), c.status, c.out);
 }
 
 std::string make_temp_dir(const std::string& name) {
@@ -189,8 +207,8 @@ std::vector<Sink> dead_sinks(const std::string& dir) {
       {"read-only file", CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
                                      OPEN_EXISTING, 0, nullptr)}};
   // Opened last and tried first, so that no handle of ours takes its value in between.
-  const HANDLE closed = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
-                                    OPEN_EXISTING, 0, nullptr);
+  const HANDLE closed =
+      CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
   CloseHandle(closed);
   sinks.insert(sinks.begin(), {"closed", closed});
   return sinks;
@@ -205,10 +223,12 @@ void run_dead_sinks(const std::string& exe) {
     if (!absent) {  // the control: a write there does fail
       DWORD written;
       const bool wrote = WriteFile(sink.handle, "x", 1, &written, nullptr);
-      std::printf("%s: a write fails with error %lu\n", sink.name.c_str(), wrote ? 0 : GetLastError());
+      std::printf("%s: a write fails with error %lu\n", sink.name.c_str(),
+                  wrote ? 0 : GetLastError());
       if (wrote) fail("control: a write to " + sink.name + " succeeds");
     }
-    for (const Case& c : {Case{"n:", 0, ""}, Case{"j:", 0, ""}, Case{"c:", 1, ""}, Case{"", 9, ""}}) {
+    for (const Case& c :
+         {Case{"n:", 0, ""}, Case{"j:", 0, ""}, Case{"c:", 1, ""}, Case{"", 9, ""}}) {
       const HANDLE ours = GetStdHandle(STD_OUTPUT_HANDLE);
       if (absent) SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
       const ULONGLONG begin = GetTickCount64();
@@ -229,7 +249,8 @@ void run_dead_sinks(const std::string& exe) {
 
 int main(int argc, char** argv) {
   if (argc != 6) {
-    std::fputs("usage: e2e GROUP MAPCUE_EXE HELP_GOLDEN NAIVE_LOOKUP_EXE PLANTED_MPR_DLL\n", stderr);
+    std::fputs("usage: e2e GROUP MAPCUE_EXE HELP_GOLDEN NAIVE_LOOKUP_EXE PLANTED_MPR_DLL\n",
+               stderr);
     return 2;
   }
   const std::string group = argv[1];
@@ -246,7 +267,7 @@ int main(int argc, char** argv) {
     run_cases(exe, help_cases());
   } else if (group == "raw") {
     const Case raw[] = {
-        {"mapcue.exe\tn:", 9, help},         // a tab stays in front of the argument
+        {"mapcue.exe\tn:", 9, help},           // a tab stays in front of the argument
         {'"' + exe + "\"n:", 0, line(N_UNC)},  // nothing needed after the closing quote
         {"mapcue  n:", 0, line(N_UNC)},
         {"   mapcue n:", 0, line(M_UNC)},  // leading spaces: the name itself is the argument
@@ -254,11 +275,12 @@ int main(int argc, char** argv) {
         {"mapcue", 9, help},
         {"", 9, help},
     };
-    for (const Case& c : raw) expect("raw [" + c.args + "]", run_piped(exe, c.args), c.status, c.out);
+    for (const Case& c : raw)
+      expect("raw [" + c.args + "]", run_piped(exe, c.args), c.status, c.out);
   } else if (group == "redirect") {
     const std::string file = make_temp_dir("mapcue-redirect") + "\\out.txt";
-    for (const Case& c : {Case{"n:", 0, line(N_UNC)}, Case{"c:", 1, line(NOT_CONNECTED)},
-                          Case{"", 9, help}}) {
+    for (const Case& c :
+         {Case{"n:", 0, line(N_UNC)}, Case{"c:", 1, line(NOT_CONNECTED)}, Case{"", 9, help}}) {
       expect("to file [" + c.args + "]", run_to_file(exe, '"' + exe + "\" " + c.args, file),
              c.status, c.out);
     }
@@ -267,13 +289,14 @@ int main(int argc, char** argv) {
     CopyFileA(exe.c_str(), copy.c_str(), FALSE);
     for (const Case& c : {Case{" n:", 0, line(N_UNC)}, Case{"n:", 0, line(N_UNC)},
                           Case{"  c:", 1, line(NOT_CONNECTED)}, Case{"", 9, help}}) {
-      expect("spaced [" + c.args + "]", run_piped(copy, '"' + copy + '"' + c.args), c.status, c.out);
+      expect("spaced [" + c.args + "]", run_piped(copy, '"' + copy + '"' + c.args), c.status,
+             c.out);
     }
   } else if (group == "planted") {
     const std::string dir = make_temp_dir("mapcue-planted");
-    for (const auto& [from, to] : {std::pair{exe, "\\mapcue.exe"},
-                                   std::pair{windows_path(argv[4]), "\\naive.exe"},
-                                   std::pair{windows_path(argv[5]), "\\MPR.dll"}}) {
+    for (const auto& [from, to] :
+         {std::pair{exe, "\\mapcue.exe"}, std::pair{windows_path(argv[4]), "\\naive.exe"},
+          std::pair{windows_path(argv[5]), "\\MPR.dll"}}) {
       CopyFileA(from.c_str(), (dir + to).c_str(), FALSE);
     }
     const std::string naive = dir + "\\naive.exe", planted_exe = dir + "\\mapcue.exe";
@@ -286,7 +309,9 @@ int main(int argc, char** argv) {
     for (int b = 1; b < 256; ++b) {
       const char c = static_cast<char>(b);
       // A letter after it shows whether the byte was taken for a separator.
-      Case arg = ascii_letter(b) ? lookup_of(c) : c == ' ' ? Case{"", 0, line(N_UNC)} : Case{"", 9, help};
+      Case arg = ascii_letter(b) ? lookup_of(c)
+                 : c == ' '      ? Case{"", 0, line(N_UNC)}
+                                 : Case{"", 9, help};
       arg.args = '"' + exe + "\" " + c + "n:";
       Case name{c + std::string("mapcue n:"), 0, line(N_UNC)};
       if (c == '"') name = {name.args, 9, help};         // an unclosed quote takes the whole line
@@ -331,7 +356,8 @@ int main(int argc, char** argv) {
     run_dead_sinks(exe);
   } else if (group == "nompr") {
     // The control: mpr.dll really cannot be loaded in this test's processes.
-    expect("naive program cannot load mpr", run_piped(windows_path(argv[4]), "naive n:"), 0xFFFFFFFF, "");
+    expect("naive program cannot load mpr", run_piped(windows_path(argv[4]), "naive n:"),
+           0xFFFFFFFF, "");
     for (const Case& c : {Case{"n:", 1, line(NOT_CONNECTED)}, Case{"m", 1, line(NOT_CONNECTED)},
                           Case{"c:", 1, line(NOT_CONNECTED)}, Case{"", 9, help}}) {
       expect("no mpr [" + c.args + "]", run_piped(exe, "mapcue " + c.args), c.status, c.out);

@@ -30,17 +30,18 @@ std::string report(const std::string& exe) {
     std::snprintf(line, sizeof line,
                   "signature %08lX\nfile version %u.%u.%u.%u\nproduct version %u.%u.%u.%u\n"
                   "flags mask %lX\nflags %lX\nos %lX\ntype %lX\nsubtype %lX\ndate %lX %lX\n",
-                  fixed->dwSignature, HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                  HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
-                  HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
-                  HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS),
-                  fixed->dwFileFlagsMask, fixed->dwFileFlags, fixed->dwFileOS, fixed->dwFileType,
-                  fixed->dwFileSubtype, fixed->dwFileDateMS, fixed->dwFileDateLS);
+                  fixed->dwSignature, HIWORD(fixed->dwFileVersionMS),
+                  LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                  LOWORD(fixed->dwFileVersionLS), HIWORD(fixed->dwProductVersionMS),
+                  LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS),
+                  LOWORD(fixed->dwProductVersionLS), fixed->dwFileFlagsMask, fixed->dwFileFlags,
+                  fixed->dwFileOS, fixed->dwFileType, fixed->dwFileSubtype, fixed->dwFileDateMS,
+                  fixed->dwFileDateLS);
     out += line;
   }
-  for (const char* key : {"Comments", "CompanyName", "FileDescription", "FileVersion",
-                          "InternalName", "LegalCopyright", "OriginalFilename", "ProductName",
-                          "ProductVersion"}) {
+  for (const char* key :
+       {"Comments", "CompanyName", "FileDescription", "FileVersion", "InternalName",
+        "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"}) {
     char* value = nullptr;
     const std::string path = std::string("\\StringFileInfo\\040904E4\\") + key;
     if (VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &size)) {
@@ -50,8 +51,9 @@ std::string report(const std::string& exe) {
     }
   }
   WORD* translation = nullptr;
-  if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                     &size) && size == 4) {
+  if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                     reinterpret_cast<void**>(&translation), &size) &&
+      size == 4) {
     std::snprintf(line, sizeof line, "translation %04X %04X\n", translation[0], translation[1]);
     out += line;
   }

@@ -4,6 +4,7 @@
 
 int main() {
   DWORD written;
-  return WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "x", 1, &written, nullptr) ? 0
-                                                                               : static_cast<int>(GetLastError());
+  return WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "x", 1, &written, nullptr)
+             ? 0
+             : static_cast<int>(GetLastError());
 }
