@@ -1,5 +1,6 @@
 // Starts the real mapcue.exe with exact raw command lines and checks its bytes and status.
-// usage: e2e GROUP MAPCUE_EXE HELP_GOLDEN NAIVE_LOOKUP_EXE PLANTED_MPR_DLL (host paths)
+// usage: e2e GROUP MAPCUE_EXE HELP_GOLDEN NAIVE_LOOKUP_EXE PLANTED_MPR_DLL RELOCATED_RUN_EXE (host
+// paths)
 #include <windows.h>
 
 #include <cstdio>
@@ -248,9 +249,11 @@ void run_dead_sinks(const std::string& exe) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 6) {
-    std::fputs("usage: e2e GROUP MAPCUE_EXE HELP_GOLDEN NAIVE_LOOKUP_EXE PLANTED_MPR_DLL\n",
-               stderr);
+  if (argc != 7) {
+    std::fputs(
+        "usage: e2e GROUP MAPCUE_EXE HELP_GOLDEN NAIVE_LOOKUP_EXE PLANTED_MPR_DLL "
+        "RELOCATED_RUN_EXE\n",
+        stderr);
     return 2;
   }
   const std::string group = argv[1];
@@ -361,6 +364,14 @@ int main(int argc, char** argv) {
     for (const Case& c : {Case{"n:", 1, line(NOT_CONNECTED)}, Case{"m", 1, line(NOT_CONNECTED)},
                           Case{"c:", 1, line(NOT_CONNECTED)}, Case{"", 9, help}}) {
       expect("no mpr [" + c.args + "]", run_piped(exe, "mapcue " + c.args), c.status, c.out);
+    }
+  } else if (group == "relocated") {
+    // Windows moves the image on every start; Wine never does, so a host moves it here.
+    SetEnvironmentVariableA("MAPCUE_IMAGE", exe.c_str());
+    for (const Case& c : {Case{"n:", 0, line(N_UNC)}, Case{"J", 0, line(J_UNC)},
+                          Case{"c:", 1, line(NOT_CONNECTED)}, Case{"", 9, help}}) {
+      expect("relocated [" + c.args + "]", run_piped(windows_path(argv[6]), "mapcue " + c.args),
+             c.status, c.out);
     }
   } else {
     std::printf("unknown group %s\n", group.c_str());
