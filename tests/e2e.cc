@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "host_files.h"
 
 namespace {
 
@@ -30,17 +30,6 @@ struct Run {
   DWORD status = 0;
   std::string out;
 };
-
-// Wine maps the host's root to Z:.
-std::string windows_path(std::string path) {
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path.front() == '\\' ? "Z:" + path : path;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
 
 // Starts `exe` with exactly `command_line` and stdout on `out`; waits a bounded time.
 // With `out` null and `absent`, the child inherits our standard handles instead.

@@ -6,15 +6,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <vector>
+
+#include "host_files.h"
 
 int main() {
   char path[MAX_PATH];
   if (GetEnvironmentVariableA("MAPCUE_IMAGE", path, MAX_PATH) == 0) return 0xDEAD0010;
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<char> file{std::istreambuf_iterator<char>(in), {}};
+  const std::string file = read_file(path);
   if (file.size() < sizeof(IMAGE_DOS_HEADER)) return 0xDEAD0011;
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data());
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(file.data() + dos->e_lfanew);

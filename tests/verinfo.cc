@@ -4,17 +4,12 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-namespace {
+#include "host_files.h"
 
-std::string windows_path(std::string path) {
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path.front() == '\\' ? "Z:" + path : path;
-}
+namespace {
 
 std::string report(const std::string& exe) {
   DWORD ignored = 0;
@@ -65,8 +60,7 @@ std::string report(const std::string& exe) {
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
   const std::string got = report(windows_path(argv[1]));
-  std::ifstream file(windows_path(argv[2]), std::ios::binary);
-  const std::string want{std::istreambuf_iterator<char>(file), {}};
+  const std::string want = read_file(windows_path(argv[2]));
   std::fputs(got.c_str(), stdout);
   if (got == want) return 0;
   std::printf("-- does not match the expected record:\n%s", want.c_str());
