@@ -6,11 +6,6 @@
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-if [ ! -x /usr/bin/time ]; then  # GNU time, for the peak memory
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends time
-fi
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target mapcue empty_pe bare_lookup >/dev/null
 work=$(mktemp -d)
@@ -18,5 +13,8 @@ prefix=$work/prefix
 trap 'scripts/wine-prefix.sh remove "$prefix"; rm -rf "$work"' EXIT
 echo "preparing a Wine prefix with network drives..."
 scripts/wine-prefix.sh create "$prefix"
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix"
+set -a
+. scripts/wine.env
+set +a
 /usr/bin/python3 bench/bench.py --build build/windows --out build/bench "$@"

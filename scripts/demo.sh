@@ -10,7 +10,10 @@ prefix=$PWD/build/demo-prefix
 echo "preparing a Wine prefix with a network drive (first time takes a while)..."
 scripts/wine-prefix.sh create "$prefix"
 trap 'scripts/wine-prefix.sh remove "$prefix"' EXIT
-export WINEPREFIX="$prefix" WINEDEBUG=-all
+export WINEPREFIX="$prefix"
+set -a
+. scripts/wine.env
+set +a
 
 run() {
   echo "> mapcue $*"

@@ -3,7 +3,7 @@
 # lacks. Does nothing when all is there.
 set -eu
 packages="cmake make g++ libgtest-dev libgmock-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386 clang libclang-rt-dev llvm python3-pefile zip"
+  wine wine32:i386 clang libclang-rt-dev llvm python3-pefile zip time"
 missing=""
 for package in $packages; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

@@ -1,5 +1,6 @@
 #!/bin/sh
-# create DIR: a throwaway Wine prefix with real network drives, and a wineserver kept warm.
+# create DIR: a throwaway Wine prefix with real network drives, a wineserver kept warm, and
+# DIR/drives.tsv, the drive table the end-to-end driver reads (tests/driver/e2e.cc says how):
 #   m: -> \\fileserver\public          n: -> \\fileserver\public\docs
 #   j:, k:, l: -> \\fileserver\long\<200 a>\<35, 36, 81 b>: UNC forms of 254, 255 and 300 bytes
 #   u: -> \\fileserver\Öffentlich\Bücher€: non-ASCII names (code page 1252 under LC_ALL=C.UTF-8)
@@ -7,25 +8,31 @@
 set -eu
 action=$1
 WINEPREFIX=$(realpath -m "$2")
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine takes its code pages from the locale; C.UTF-8 is always there and gives ANSI 1252.
-export LC_ALL=C.UTF-8
+export WINEPREFIX
+set -a
+. "$(dirname "$0")/wine.env"
+set +a
+table=$WINEPREFIX/drives.tsv
 
 remove() {
   [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }
 
-map_drive() {  # letter server share [folder...]
-  letter=$1 server=$2 share=$3
-  shift 3
+# What mapcue must answer for the letter: 0 the path, 1 ERROR_NOT_CONNECTED, * either that
+# or a line of junk, which Wine's mpr gives for a name of 256 bytes or more.
+map_drive() {  # letter answer server share [folder...]
+  letter=$1 answer=$2 server=$3 share=$4
+  shift 4
   mkdir -p "$WINEPREFIX/shares/$server/$share" "$WINEPREFIX/dosdevices/unc/$server"
   ln -sfn "$WINEPREFIX/shares/$server/$share" "$WINEPREFIX/dosdevices/unc/$server/$share"
-  target="unc/$server/$share"
-  for folder in "$@"; do target="$target/$folder"; done
+  target="unc/$server/$share" unc="\\\\$server\\$share"
+  for folder in "$@"; do target="$target/$folder" unc="$unc\\$folder"; done
   mkdir -p "$WINEPREFIX/dosdevices/$target"
   ln -sfn "$target" "$WINEPREFIX/dosdevices/$letter:"
   wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d network /f /reg:64 >/dev/null 2>&1
+  # The table holds bytes as mapcue prints them: in the ANSI code page.
+  printf '%s\t%s\t%s\n' "$letter" "$answer" "$unc" | iconv -f UTF-8 -t CP1252 >>"$table"
 }
 
 repeat() { printf "%${2}s" | tr ' ' "$1"; }  # char count
@@ -35,14 +42,15 @@ create)
   remove
   mkdir -p "$WINEPREFIX"
   wineboot -i >"$WINEPREFIX/wineboot.log" 2>&1
-  map_drive m fileserver public
-  map_drive n fileserver public docs
+  echo "# letter, answer, remote name; made by scripts/wine-prefix.sh" >"$table"
+  map_drive m 0 fileserver public
+  map_drive n 0 fileserver public docs
   # A name component may have 255 bytes at most, so the long ones nest.
   a=$(repeat a 200)
-  map_drive j fileserver long "$a" "$(repeat b 35)"
-  map_drive k fileserver long "$a" "$(repeat b 36)"
-  map_drive l fileserver long "$a" "$(repeat b 81)"
-  map_drive u fileserver Öffentlich Bücher€
+  map_drive j 0 fileserver long "$a" "$(repeat b 35)"
+  map_drive k 1 fileserver long "$a" "$(repeat b 36)"
+  map_drive l '*' fileserver long "$a" "$(repeat b 81)"
+  map_drive u 0 fileserver Öffentlich Bücher€
   # The mount manager reads the drive types at start; a warm server keeps later runs fast.
   wineserver -k
   wineserver -p60 </dev/null >/dev/null 2>&1

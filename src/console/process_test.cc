@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
+#include "testing/fake_platform.h"
 
 namespace {
 

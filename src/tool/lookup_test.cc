@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "fake_platform.h"
+#include "testing/fake_platform.h"
 
 namespace {
 

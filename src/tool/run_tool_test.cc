@@ -2,21 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "fake_platform.h"
+#include "testing/fake_platform.h"
+#include "testing/golden_help.h"
 #include "tool/help.h"
 
 namespace {
 
 constexpr std::string_view UNC = R"(\\fileserver\public\docs)";
-
-std::string golden_help() {
-  std::ifstream file(HELP_GOLDEN, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
 
 TEST(RunTool, LooksUpTheFirstLetterAsTyped) {
   const std::pair<std::string_view, std::string_view> cases[] = {
@@ -37,14 +31,14 @@ TEST(RunTool, LooksUpTheFirstLetterAsTyped) {
 TEST(RunTool, ShowsHelpForAnythingButALetter) {
   const std::string_view tails[] = {"",  "    ", "/?", "-h", "1",    ":",    "\"g:\"", "\tg:",
                                     "@", "[",    "`",  "{",  "\x80", "\xE4", "\xFF",   "\x01"};
-  const std::string help = golden_help();
-  ASSERT_EQ(help.size(), 775u) << "golden file missing or damaged";
+  const GoldenHelp help = golden_help(HELP_GOLDEN);
+  ASSERT_FALSE(help.text.empty()) << "golden file missing or damaged";
   for (const std::string_view tail : tails) {
     fake = {};
     EXPECT_EQ(run_tool(tail), EXIT_OTHER) << tail;
     EXPECT_TRUE(fake.devices.empty()) << tail;
-    EXPECT_EQ(fake.output, help) << tail;
-    EXPECT_EQ(fake.writes, 22 + 14) << "one write per line text, one per line end";
+    EXPECT_EQ(fake.output, help.text) << tail;
+    EXPECT_EQ(fake.writes, help.writes) << "one write per line text, one per line end";
   }
 }
 

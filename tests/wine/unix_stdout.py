@@ -9,14 +9,13 @@ import time
 
 exe, probe = sys.argv[1:3]
 log = open(os.path.join(os.environ["WINEPREFIX"], "wine-stderr.log"), "ab")
-env = dict(os.environ, LC_ALL="C.UTF-8")
 
 
 def run(args, stdout, preexec=None, program=exe):
     begin = time.monotonic()
     try:
         status = subprocess.run(["wine", program, *args], stdin=subprocess.DEVNULL, stdout=stdout,
-                                stderr=log, env=env, timeout=20, preexec_fn=preexec).returncode
+                                stderr=log, timeout=20, preexec_fn=preexec).returncode
     except subprocess.TimeoutExpired:
         status = "hung"
     return status, time.monotonic() - begin

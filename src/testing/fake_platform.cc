@@ -1,4 +1,4 @@
-#include "fake_platform.h"
+#include "testing/fake_platform.h"
 
 #include <algorithm>
 #include <cstring>

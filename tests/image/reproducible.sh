@@ -2,7 +2,7 @@
 # Two release builds from the same sources, in folders of different paths: mapcue.exe and the
 # zip must come out bit for bit the same.
 set -eu
-source=$(cd "$(dirname "$0")/.." && pwd)
+source=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for run in a "b/a longer path"; do

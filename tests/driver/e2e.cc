@@ -1,0 +1,477 @@
+// Starts the real mapcue.exe with exact raw command lines and checks its bytes and status,
+// under Wine or on Windows. What each drive letter must give comes from the drive table.
+// usage: e2e GROUP MAPCUE_EXE DRIVE_TABLE HELP_GOLDEN BATCH_EXAMPLE (Windows or host paths);
+// naive_lookup.exe, planted_mpr.dll and relocated_run.exe are taken from beside e2e.exe.
+//
+// The drive table, written by whatever made the drives: one line a letter, bytes in the ANSI
+// code page, `#` comments, LETTER TAB ANSWER TAB REMOTE. ANSWER 0: mapcue prints REMOTE,
+// status 0; 1: it prints ERROR_NOT_CONNECTED, status 1 (REMOTE says what the letter is); *:
+// either that or one line of junk under 256 bytes with status 0 (Wine's mpr answers success
+// for names of 256 bytes or more); -: the drive could not be made here, REMOTE says why, and
+// every case that needs it is skipped. A letter not in the table is not connected.
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host_files.h"
+#include "testing/golden_help.h"
+
+namespace {
+
+const std::string NOT_CONNECTED = "ERROR_NOT_CONNECTED";
+constexpr DWORD JUNK_OR_NOT_CONNECTED = 0x10000;
+constexpr DWORD SKIP = 0x10001;  // the case's `out` says why
+
+struct Case {
+  std::string args;
+  DWORD status;
+  std::string out;
+};
+
+struct Run {
+  DWORD status = 0;
+  std::string out;
+};
+
+std::string line(const std::string& text) { return text + "\r\n"; }
+
+struct Setup {
+  std::string exe, table, help, example, beside;  // beside: the folder of e2e.exe
+  std::map<char, Case> drives;                    // by lower-case letter
+  bool wine = false;
+} setup;
+
+// Started with `args` (or the letter and a colon), mapcue must give what the table says.
+Case on(char letter, std::string args = "") {
+  if (args.empty()) args = {letter, ':'};
+  const auto found = setup.drives.find(static_cast<char>(letter | 0x20));
+  Case c = found == setup.drives.end() ? Case{"", 1, line(NOT_CONNECTED)} : found->second;
+  c.args = args;
+  return c;
+}
+
+Case help_for(std::string args) { return {std::move(args), 9, setup.help}; }
+
+bool read_drive_table(const std::string& path) {
+  const std::string text = read_file(path);
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string row = text.substr(at, end - at);
+    at = end + 1;
+    if (!row.empty() && row.back() == '\r') row.pop_back();
+    if (row.empty() || row[0] == '#') continue;
+    const std::size_t tab = row.find('\t', 2);
+    if (row.size() < 4 || row[1] != '\t' || tab != 3) return false;
+    const std::string answer = row.substr(2, 1), remote = row.substr(4);
+    const char letter = static_cast<char>(row[0] | 0x20);
+    if (letter < 'a' || letter > 'z') return false;
+    if (answer == "0")
+      setup.drives[letter] = {"", 0, line(remote)};
+    else if (answer == "1")
+      setup.drives[letter] = {"", 1, line(NOT_CONNECTED)};
+    else if (answer == "*")
+      setup.drives[letter] = {"", JUNK_OR_NOT_CONNECTED, ""};
+    else if (answer == "-")
+      setup.drives[letter] = {"", SKIP, remote};
+    else
+      return false;
+  }
+  return !setup.drives.empty();
+}
+
+// Starts `exe` with exactly `command_line` and stdout on `out`, in `dir` if given; waits a
+// bounded time. With `out` null and `absent`, the child inherits our standard handles instead.
+DWORD start(const std::string& exe, std::string command_line, HANDLE out, bool absent = false,
+            const char* dir = nullptr) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = absent ? 0 : STARTF_USESTDHANDLES;
+  startup.hStdOutput = out;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir,
+                      &startup, &process)) {
+    return 0xDEAD0001;
+  }
+  DWORD status = 0xDEAD0002;  // hung: killed
+  if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &status);
+  } else {
+    TerminateProcess(process.hProcess, status);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return status;
+}
+
+Run run_piped(const std::string& exe, const std::string& command_line, const char* dir = nullptr) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read_end, write_end;
+  CreatePipe(&read_end, &write_end, &inherit, 1 << 16);
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  Run run;
+  run.status = start(exe, command_line, write_end, false, dir);
+  CloseHandle(write_end);
+  char buffer[4096];
+  DWORD got;
+  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    run.out.append(buffer, got);
+  CloseHandle(read_end);
+  return run;
+}
+
+Run run_to_file(const std::string& exe, const std::string& command_line, const std::string& file) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  Run run;
+  run.status = start(exe, command_line, out);
+  CloseHandle(out);
+  run.out = read_file(file);
+  return run;
+}
+
+int passed = 0, failed = 0, skipped = 0;
+std::string group_skip;  // set when the whole group cannot run here
+
+void fail(const std::string& what) {
+  ++failed;
+  std::printf("FAIL %s\n", what.c_str());
+}
+
+bool one_sane_line(const Run& got) {
+  const std::size_t end = got.out.find("\r\n");
+  if (end == std::string::npos || end + 2 != got.out.size() || end > 255) return false;
+  if (got.status == 1) return got.out == line(NOT_CONNECTED);
+  std::printf("note: Wine's mpr answered success with %zu junk bytes:", end);
+  for (std::size_t i = 0; i < end; ++i)
+    std::printf(" %02X", static_cast<unsigned char>(got.out[i]));
+  std::printf("\n");
+  return got.status == 0 && got.out != line(NOT_CONNECTED);
+}
+
+// Runs the case unless it, or its group, cannot run here; then holds the run to the case.
+template <typename Runner>
+void check(const std::string& name, const Case& want, Runner run) {
+  if (!group_skip.empty() || want.status == SKIP) {
+    ++skipped;
+    if (group_skip.empty()) std::printf("skip %s: %s\n", name.c_str(), want.out.c_str());
+    return;
+  }
+  const Run got = run();
+  if (want.status == JUNK_OR_NOT_CONNECTED ? one_sane_line(got)
+                                           : got.status == want.status && got.out == want.out) {
+    ++passed;
+    return;
+  }
+  ++failed;
+  std::printf("FAIL %s: status %lu (want %lu), output [%s] (want [%s])\n", name.c_str(), got.status,
+              want.status, got.out.c_str(), want.out.c_str());
+}
+
+// Each case started as `"mapcue.exe" ARGS`.
+void run_cases(const std::vector<Case>& cases) {
+  for (const Case& c : cases)
+    check("args [" + c.args + "]", c,
+          [&] { return run_piped(setup.exe, '"' + setup.exe + "\" " + c.args); });
+}
+
+std::string make_temp_dir(const std::string& name) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string dir = temp + name;
+  CreateDirectoryA(dir.c_str(), nullptr);
+  return dir;
+}
+
+void copy_into(const std::string& dir,
+               const std::vector<std::pair<std::string, std::string>>& files) {
+  for (const auto& [from, to] : files) CopyFileA(from.c_str(), (dir + '\\' + to).c_str(), FALSE);
+}
+
+bool ascii_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+void lookup_group() {
+  run_cases({on('n', "n"), on('n', "n:"), on('N', "N:"), on('n', "  n:  "),
+             on('n', R"(n:\some\folder)"), on('n', "nx"), on('m', "m:"), on('m', "M"), on('c'),
+             on('q'), on('h', "help")});
+}
+
+void help_group() {
+  std::vector<Case> cases;
+  for (const char* args : {"", "   ", "/?", "-h", "1", ":", "\"n:\"", "\tn:", "\xE4:"})
+    cases.push_back(help_for(args));
+  run_cases(cases);
+}
+
+void raw_group() {
+  const Case raw[] = {
+      help_for("mapcue.exe\tn:"),         // a tab stays in front of the argument
+      on('n', '"' + setup.exe + "\"n:"),  // nothing needed after the closing quote
+      on('n', "mapcue  n:"),
+      on('m', "   mapcue n:"),  // leading spaces: the name itself is the argument
+      help_for("\"unclosed n:"),
+      help_for("mapcue"),
+      help_for(""),
+  };
+  for (const Case& c : raw)
+    check("raw [" + c.args + "]", c, [&] { return run_piped(setup.exe, c.args); });
+}
+
+void redirect_group() {
+  const std::string file = make_temp_dir("mapcue-redirect") + "\\out.txt";
+  for (const Case& c : {on('n'), on('c'), help_for("")}) {
+    check("to file [" + c.args + "]", c,
+          [&] { return run_to_file(setup.exe, '"' + setup.exe + "\" " + c.args, file); });
+  }
+}
+
+void spaced_group() {
+  const std::string dir = make_temp_dir("mapcue dir with space");
+  copy_into(dir, {{setup.exe, "mapcue.exe"}});
+  const std::string copy = dir + "\\mapcue.exe";
+  for (const Case& c : {on('n', " n:"), on('n'), on('c', "  c:"), help_for("")}) {
+    check("spaced [" + c.args + "]", c, [&] { return run_piped(copy, '"' + copy + '"' + c.args); });
+  }
+}
+
+void planted_group() {
+  const std::string dir = make_temp_dir("mapcue-planted");
+  copy_into(dir, {{setup.exe, "mapcue.exe"},
+                  {setup.beside + "\\naive_lookup.exe", "naive.exe"},
+                  {setup.beside + "\\planted_mpr.dll", "MPR.dll"}});
+  const std::string naive = dir + "\\naive.exe", planted_exe = dir + "\\mapcue.exe";
+  // The control: a plain program next to the plant does load it, so the test can fail.
+  check("naive program loads the plant", {"", 0, R"(\\planted\dll)"},
+        [&] { return run_piped(naive, "naive c:"); });
+  for (const Case& c : {on('c'), on('n')})
+    check("planted " + c.args, c, [&] { return run_piped(planted_exe, "mapcue " + c.args); });
+}
+
+void bytes_group() {
+  // Every byte but the zero, first as the argument's first byte, then as the name's.
+  for (int b = 1; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    // A letter after it shows whether the byte was taken for a separator.
+    const std::string arg_line = '"' + setup.exe + "\" " + c + "n:";
+    const Case arg = ascii_letter(b) ? on(c, arg_line)
+                     : c == ' '      ? on('n', arg_line)
+                                     : help_for(arg_line);
+    const std::string name_line = c + std::string("mapcue n:");
+    const Case name = c == '"'   ? help_for(name_line)  // an unclosed quote takes the whole line
+                      : c == ' ' ? on('m', name_line)   // the name itself becomes the argument
+                                 : on('n', name_line);
+    for (const Case* t : {&arg, &name}) {
+      char label[32];
+      std::snprintf(label, sizeof label, "byte 0x%02X %s", b, t == &arg ? "arg" : "name");
+      check(label, *t, [&] { return run_piped(setup.exe, t->args); });
+    }
+  }
+}
+
+void lines_group() {
+  // 32766 characters and the terminating zero: the longest line Windows passes on.
+  const std::size_t most = 32766;
+  const std::string quoted = '"' + setup.exe + '"';
+  const Case lines[] = {
+      on('n', quoted + " n:" + std::string(8192 - quoted.size() - 3, ' ')),
+      on('n', quoted + std::string(8190 - quoted.size(), ' ') + "n:"),
+      on('n', quoted + " n" + std::string(most - quoted.size() - 2, 'x')),
+      help_for(quoted + std::string(most - quoted.size(), ' ')),
+      on('n', std::string(most - 3, 'x') + " n:"),  // an unquoted name that long
+      help_for('"' + std::string(most - 1, 'x')),   // a quote that never closes
+      help_for('"' + setup.exe + " n:"),
+      help_for("\""),
+      help_for(std::string(8192, '"')),
+      help_for(std::string(most, ' ')),  // nothing but spaces
+      help_for(" "),
+      help_for(quoted + "\tn:"),  // tabs never separate
+      help_for("mapcue \tn:"),
+      help_for("mapcue\t n:"),
+      help_for(quoted + std::string(8000, '\t') + "n:"),
+  };
+  for (const Case& c : lines) {
+    check("line of " + std::to_string(c.args.size()) + " [" + c.args.substr(0, 40) + "]", c,
+          [&] { return run_piped(setup.exe, c.args); });
+  }
+}
+
+// Every drive of the table, as typed in either case.
+void names_group() {
+  for (const auto& [letter, drive] : setup.drives) {
+    for (const char typed : {letter, static_cast<char>(letter - 'a' + 'A')}) {
+      const Case c = on(typed);
+      check("name [" + c.args + "]", c, [&] { return run_piped(setup.exe, "mapcue " + c.args); });
+    }
+  }
+}
+
+// A standard output that takes no byte. "absent": the child inherits a null one from us.
+struct Sink {
+  std::string name;
+  HANDLE handle;
+  std::string wine_only;  // why it exists only under Wine, if it does
+};
+
+std::vector<Sink> dead_sinks(const std::string& dir) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const std::string file = dir + "\\read-only.txt";
+  CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  HANDLE reader, writer;
+  CreatePipe(&reader, &writer, &inherit, 0);
+  CloseHandle(reader);
+  std::vector<Sink> sinks = {
+      {"null", nullptr, ""},
+      {"invalid", INVALID_HANDLE_VALUE, ""},
+      {"absent", nullptr, ""},
+      {"/dev/full",
+       setup.wine ? CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                &inherit, OPEN_EXISTING, 0, nullptr)
+                  : INVALID_HANDLE_VALUE,
+       "the host's full device, Z:\\dev\\full, is Wine's"},
+      {"pipe, reader gone", writer, ""},
+      {"read-only file",
+       CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0,
+                   nullptr),
+       ""}};
+  // Opened last and tried first, so that no handle of ours takes its value in between.
+  const HANDLE closed =
+      CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
+  CloseHandle(closed);
+  sinks.insert(sinks.begin(), {"closed", closed, ""});
+  return sinks;
+}
+
+// Runs against each dead sink; the status must be what it is with a working stdout, promptly.
+void stdout_group() {
+  const std::string dir = make_temp_dir("mapcue-stdout");
+  ULONGLONG slowest = 0;
+  for (const Sink& sink : dead_sinks(dir)) {
+    const bool absent = sink.name == "absent";
+    if (!setup.wine && !sink.wine_only.empty()) {
+      std::printf("%s: skipped, Wine only: %s\n", sink.name.c_str(), sink.wine_only.c_str());
+      group_skip = sink.wine_only;
+    } else if (!absent) {  // the control: a write there does fail
+      DWORD written;
+      const bool wrote = WriteFile(sink.handle, "x", 1, &written, nullptr);
+      std::printf("%s: a write fails with error %lu\n", sink.name.c_str(),
+                  wrote ? 0 : GetLastError());
+      if (wrote) fail("control: a write to " + sink.name + " succeeds");
+    }
+    for (const char* args : {"n:", "j:", "c:", ""}) {
+      Case c = *args == '\0' ? help_for("") : on(args[0]);
+      if (c.status != SKIP) c.out = "";
+      check(sink.name + " [" + c.args + "]", c, [&] {
+        const HANDLE ours = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (absent) SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+        const ULONGLONG begin = GetTickCount64();
+        Run run;
+        run.status = start(setup.exe, '"' + setup.exe + "\" " + c.args, sink.handle, absent);
+        const ULONGLONG took = GetTickCount64() - begin;
+        SetStdHandle(STD_OUTPUT_HANDLE, ours);
+        slowest = took > slowest ? took : slowest;
+        if (took > 5000) run.status = 0xDEAD0003;  // not prompt
+        return run;
+      });
+    }
+    group_skip.clear();
+  }
+  if (read_file(dir + "\\read-only.txt") != "") fail("the read-only file was written");
+  std::printf("slowest run: %llu ms\n", slowest);
+}
+
+void nompr_group() {
+  if (!setup.wine) group_skip = "needs Wine, whose DLL overrides make mpr.dll unloadable";
+  // The control: mpr.dll really cannot be loaded in this test's processes.
+  check("naive program cannot load mpr", {"", 0xFFFFFFFF, ""},
+        [] { return run_piped(setup.beside + "\\naive_lookup.exe", "naive n:"); });
+  for (const Case& c : {Case{"n:", 1, line(NOT_CONNECTED)}, Case{"m", 1, line(NOT_CONNECTED)},
+                        Case{"c:", 1, line(NOT_CONNECTED)}, help_for("")}) {
+    check("no mpr [" + c.args + "]", c, [&] { return run_piped(setup.exe, "mapcue " + c.args); });
+  }
+}
+
+void relocated_group() {
+  // Windows moves the image on every start; Wine never does, so a host moves it here.
+  SetEnvironmentVariableA("MAPCUE_IMAGE", setup.exe.c_str());
+  for (const Case& c : {on('n'), on('J', "J"), on('c'), help_for("")}) {
+    check("relocated [" + c.args + "]", c,
+          [&] { return run_piped(setup.beside + "\\relocated_run.exe", "mapcue " + c.args); });
+  }
+}
+
+// The README's batch example, through the real cmd.exe, with mapcue.exe in its folder.
+void batch_group() {
+  const std::string dir = make_temp_dir("mapcue-batch");
+  copy_into(dir, {{setup.exe, "mapcue.exe"}, {setup.example, "share-path.cmd"}});
+  char cmd[MAX_PATH];
+  GetSystemDirectoryA(cmd, MAX_PATH);
+  const Case n = on('n'), c = on('c');
+  const Case cases[] = {
+      {"n:", n.status, n.status == 0 ? "n: is " + n.out : n.out},
+      {"c:", c.status, line("c: is not a network drive")},
+      {"", 9, line("usage: share-path DRIVE_LETTER")},
+  };
+  for (const Case& t : cases) {
+    check("batch [" + t.args + "]", t, [&] {
+      return run_piped(std::string(cmd) + "\\cmd.exe", "cmd /c share-path.cmd " + t.args,
+                       dir.c_str());
+    });
+  }
+}
+
+struct Group {
+  const char* name;
+  void (*run)();
+};
+
+// The groups by name; tests/driver/groups.txt lists which run, for ctest and for Windows.
+constexpr Group GROUPS[] = {
+    {"lookup", lookup_group},     {"help", help_group},     {"raw", raw_group},
+    {"redirect", redirect_group}, {"spaced", spaced_group}, {"planted", planted_group},
+    {"bytes", bytes_group},       {"lines", lines_group},   {"names", names_group},
+    {"stdout", stdout_group},     {"nompr", nompr_group},   {"relocated", relocated_group},
+    {"batch", batch_group},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 6) {
+    std::fputs("usage: e2e GROUP MAPCUE_EXE DRIVE_TABLE HELP_GOLDEN BATCH_EXAMPLE\n", stderr);
+    return 2;
+  }
+  const std::string group = argv[1];
+  setup.exe = windows_path(argv[2]);
+  setup.help = golden_help(windows_path(argv[4])).text;
+  setup.example = windows_path(argv[5]);
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  setup.beside = std::string(self, length).substr(0, std::string(self, length).rfind('\\'));
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  setup.wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  if (setup.help.empty()) {
+    std::puts("FAIL golden help screen missing or damaged");
+    return 1;
+  }
+  if (!read_drive_table(windows_path(argv[3]))) {
+    std::printf("FAIL drive table %s missing or malformed\n", argv[3]);
+    return 1;
+  }
+  for (const Group& g : GROUPS) {
+    if (group != g.name) continue;
+    g.run();
+    if (!group_skip.empty()) std::printf("%s: skipped: %s\n", g.name, group_skip.c_str());
+    std::printf("%s: %d passed, %d failed", g.name, passed, failed);
+    if (skipped > 0) std::printf(", %d skipped", skipped);
+    std::printf("\n");
+    return failed == 0 && passed + skipped > 0 ? 0 : 1;
+  }
+  std::printf("unknown group %s\n", group.c_str());
+  return 2;
+}
