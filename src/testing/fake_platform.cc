@@ -1,3 +1,5 @@
+// The native fakes of both platform seams (console/output.h, tool/mpr.h): they record what
+// the core asked for and answer what the test set in `fake`.
 #include "testing/fake_platform.h"
 
 #include <algorithm>

@@ -1,11 +1,12 @@
 #pragma once
 
+// What native tests set and read back through the fakes of testing/fake_platform.cc, which
+// stand in for standard output and WNetGetConnectionA.
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Stands in for the two platform calls in native tests: records what the core asked and
-// answers what the test set.
 struct FakePlatform {
   std::string output;  // every byte written to standard output
   int writes = 0;

@@ -1,4 +1,5 @@
-// A hostile MPR.dll that a careless program would load from its own folder.
+// A hostile MPR.dll that a careless program would load from its own folder: the planted
+// group copies it beside mapcue.exe as MPR.dll, where it answers every lookup with a lie.
 #include <windows.h>
 
 #include <cstring>
