@@ -10,19 +10,12 @@
 #include <string>
 
 #include "console/command_tail.h"
-#include "console/output.h"
 #include "console/process.h"
+#include "testing/fake_platform.h"
 #include "testing/golden_help.h"
 #include "tool/lookup.h"
-#include "tool/mpr.h"
 
 namespace {
-
-std::string output;
-int writes = 0;
-int lookups = 0;
-char looked_up = 0;    // the letter of the device asked about
-std::string expected;  // what the platform's answer should make the tool print
 
 void check(bool ok, const char* what) {
   if (ok) return;
@@ -38,30 +31,15 @@ const GoldenHelp& help_screen() {
   return help;
 }
 
-}  // namespace
-
-void write_stdout(std::string_view bytes) {
-  output.append(bytes);
-  ++writes;
-}
-
 // Every kind of answer the core has to cope with, chosen by the letter so that inputs steer it.
-std::uint32_t wnet_get_connection(const char* local_name, char* remote_name, std::uint32_t* size) {
-  ++lookups;
-  looked_up = local_name[0];
-  check(ascii_letter(local_name[0]) && local_name[1] == ':' && local_name[2] == '\0',
-        "device name is a letter and a colon");
-  check(*size == 255, "buffer offered as 255 bytes");
-  std::string remote;
-  switch (local_name[0] % 7) {
+std::uint32_t answer(const char* device, std::string& remote) {
+  switch (device[0] % 7) {
     case 0:
-      expected = NOT_CONNECTED_TEXT;
       return 2250;  // not connected
     case 1:
-      expected = NOT_CONNECTED_TEXT;
       return 234;  // more data
     case 2:
-      remote = std::string("\\\\srv\\share\\") + local_name[0];
+      remote = std::string("\\\\srv\\share\\") + device[0];
       break;
     case 3:
       remote = std::string(254, 'x');
@@ -75,10 +53,10 @@ std::uint32_t wnet_get_connection(const char* local_name, char* remote_name, std
     case 6:
       break;  // success with an empty name
   }
-  expected = remote.substr(0, *size);
-  std::memcpy(remote_name, expected.data(), expected.size());
   return 0;
 }
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Exactly sized, so reading one byte past the zero is an overflow ASan reports.
@@ -91,23 +69,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(tail.empty() || (tail.data() >= raw.get() && tail.data() + tail.size() == end),
         "tail is empty or the end of the line up to its first zero");
 
-  output.clear();
-  writes = lookups = 0;
-  expected.clear();
+  fake = {};
+  fake.answer = answer;
   const int status = run_process(raw.get());
 
   const std::size_t first = tail.find_first_not_of(' ');
   const bool letter = first != std::string_view::npos && ascii_letter(tail[first]);
-  check(lookups == (letter ? 1 : 0), "one lookup exactly when the argument starts with a letter");
-  check(!letter || looked_up == tail[first], "the letter asked about is the one typed");
+  check(fake.devices.size() == (letter ? 1u : 0u),
+        "one lookup exactly when the argument starts with a letter");
   if (!letter) {
     check(status == 9, "help screen gives 9");
-    check(output == help_screen().text, "help screen is the golden one");
-    check(writes == help_screen().writes, "help screen written line by line");
-  } else {
-    check(output == expected + "\r\n", "lookup prints the answer as one line");
-    check(status == (expected == NOT_CONNECTED_TEXT ? 1 : 0), "status follows the printed text");
-    check(writes == (expected.empty() ? 1 : 2), "text and line end written separately");
+    check(fake.output == help_screen().text, "help screen is the golden one");
+    check(fake.writes == help_screen().writes, "help screen written line by line");
+    return 0;
   }
+  check(fake.devices[0] == std::string{tail[first], ':'},
+        "the device asked about is the letter typed and a colon");
+  check(fake.size_given == 255 && fake.buffer_clean, "a zeroed buffer offered as 255 bytes");
+  const std::string expected =
+      fake.status == 0 ? fake.remote.substr(0, 255) : std::string(NOT_CONNECTED_TEXT);
+  check(fake.output == expected + "\r\n", "lookup prints the answer as one line");
+  check(status == (expected == NOT_CONNECTED_TEXT ? 1 : 0), "status follows the printed text");
+  check(fake.writes == (expected.empty() ? 1 : 2), "text and line end written separately");
   return 0;
 }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # run.sh FUZZER SEEDS SECONDS LLVM_PROFDATA LLVM_COV SRC: fuzzes for SECONDS from the seeds
-# (left untouched) and prints the figures, with the line coverage of the sources under SRC.
+# (left untouched) and prints the figures, with the line coverage of the sources under SRC
+# (less the test support in SRC/testing).
 # A failing input is kept as crash-* in the working directory.
 set -eu
 fuzzer=$1 seeds=$2 seconds=$3 profdata=$4 cov=$5 src=$6
@@ -22,4 +23,4 @@ echo "$(stat number_of_executed_units) executions in $seconds s ($(stat average_
   "$(ls "$seeds" | wc -l) seeds, peak RSS $(stat peak_rss_mb) MB"
 grep -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | sed 's/^#[0-9]*[[:space:]]*DONE */libFuzzer: /'
 "$profdata" merge -sparse -o "$work/fuzz.profdata" "$work/fuzz.profraw"
-"$cov" report -show-region-summary=false "$fuzzer" -instr-profile="$work/fuzz.profdata" "$src"
+"$cov" report -show-region-summary=false -ignore-filename-regex="/testing/" "$fuzzer" -instr-profile="$work/fuzz.profdata" "$src"

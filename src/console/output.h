@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-// Standard output, the console layer's one seam. Real: console/output_win.cc; fakes:
-// testing/fake_platform.cc, and the fuzzer's own in fuzz/command_line_fuzz.cc.
+// Standard output, the console layer's one seam. Real: console/output_win.cc; fake, for the
+// unit tests and the fuzzer: testing/fake_platform.cc.
 
 // One write of `bytes` to the process's standard output, as they are; failures are ignored.
 void write_stdout(std::string_view bytes);

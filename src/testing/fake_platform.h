@@ -15,6 +15,8 @@ struct FakePlatform {
   std::string remote;  // copied into the buffer on status 0, unterminated if it fills it
   std::uint32_t size_given = 0;
   bool buffer_clean = true;  // every byte offered, and the one after, was zero
+  // When set, decides `status` and `remote` for each device asked about.
+  std::uint32_t (*answer)(const char* device, std::string& remote) = nullptr;
 };
 
 extern FakePlatform fake;

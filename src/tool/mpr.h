@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-// The lookup's one seam. Real: tool/mpr_win.cc; fakes: testing/fake_platform.cc, and the
-// fuzzer's own in fuzz/command_line_fuzz.cc.
+// The lookup's one seam. Real: tool/mpr_win.cc; fake, for the unit tests and the fuzzer:
+// testing/fake_platform.cc.
 
 // WNetGetConnectionA as the lookup relies on it: 0 means `remote_name` now holds the
 // zero-terminated remote name; any other value means there is none. Anything that cannot
