@@ -1,5 +1,6 @@
 # End to end on real Windows: maps real network drives, writes the drive table, runs every driver
 # group on it and cross-checks the paths. Windows PowerShell 5.1, as administrator, one process.
+# usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin FOLDER_OF_EXES
 param([Parameter(Mandatory = $true)][string]$Bin, [string]$Source)
 $ErrorActionPreference = 'Stop'
 if (-not $Source) { $Source = Split-Path (Split-Path $PSScriptRoot) }
@@ -60,6 +61,8 @@ $drives = @(
 $letter = @{}; foreach ($d in $drives) { $letter[$d.L] = $d }
 
 try {
+    $me = New-Object System.Security.Principal.WindowsPrincipal ([System.Security.Principal.WindowsIdentity]::GetCurrent())
+    if (-not $me.IsInRole([System.Security.Principal.WindowsBuiltInRole]::Administrator)) { throw 'not elevated' }
     $Bin = (Resolve-Path $Bin).Path
     $mapcue = "$Bin\mapcue.exe"; $e2e = "$Bin\e2e.exe"; $naive = "$Bin\naive_lookup.exe"
     $golden = "$Source\tests\data\help.golden"; $batch = "$Source\examples\share-path.cmd"
