@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,30 +57,21 @@ Case on(char letter, std::string args = "") {
 Case help_for(std::string args) { return {std::move(args), 9, setup.help}; }
 
 bool read_drive_table(const std::string& path) {
-  const std::string text = read_file(path);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string row = text.substr(at, end - at);
-    at = end + 1;
+  std::istringstream text(read_file(path));
+  for (std::string row; std::getline(text, row);) {
     if (!row.empty() && row.back() == '\r') row.pop_back();
     if (row.empty() || row[0] == '#') continue;
-    const std::size_t tab = row.find('\t', 2);
-    if (row.size() < 4 || row[1] != '\t' || tab != 3) return false;
-    const std::string answer = row.substr(2, 1), remote = row.substr(4);
     const char letter = static_cast<char>(row[0] | 0x20);
-    if (letter < 'a' || letter > 'z') return false;
-    if (answer == "0")
-      setup.drives[letter] = {"", 0, line(remote)};
-    else if (answer == "1")
-      setup.drives[letter] = {"", 1, line(NOT_CONNECTED)};
-    else if (answer == "*")
-      setup.drives[letter] = {"", JUNK_OR_NOT_CONNECTED, ""};
-    else if (answer == "-")
-      setup.drives[letter] = {"", SKIP, remote};
-    else
+    if (row.size() < 4 || letter < 'a' || letter > 'z' || row[1] != '\t' || row[3] != '\t')
       return false;
+    const std::string remote = row.substr(4);
+    const std::map<char, Case> answers = {{'0', {"", 0, line(remote)}},
+                                          {'1', {"", 1, line(NOT_CONNECTED)}},
+                                          {'*', {"", JUNK_OR_NOT_CONNECTED, ""}},
+                                          {'-', {"", SKIP, remote}}};
+    const auto answer = answers.find(row[2]);
+    if (answer == answers.end()) return false;
+    setup.drives[letter] = answer->second;
   }
   return !setup.drives.empty();
 }
@@ -174,12 +166,18 @@ void check(const std::string& name, const Case& want, Runner run) {
               want.status, got.out.c_str(), want.out.c_str());
 }
 
-// Each case started as `"mapcue.exe" ARGS`.
-void run_cases(const std::vector<Case>& cases) {
-  for (const Case& c : cases)
-    check("args [" + c.args + "]", c,
-          [&] { return run_piped(setup.exe, '"' + setup.exe + "\" " + c.args); });
+// Each case started as `exe` with the raw command line `lead` + ARGS, stdout on a pipe.
+void run_all(const std::string& label, const std::string& exe, const std::string& lead,
+             const std::vector<Case>& cases, const char* dir = nullptr) {
+  for (const Case& c : cases) {
+    const std::string shown = c.args.size() <= 40 ? c.args : c.args.substr(0, 40) + "...";
+    check(label + " [" + shown + "] of " + std::to_string(c.args.size()), c,
+          [&] { return run_piped(exe, lead + c.args, dir); });
+  }
 }
+
+// The usual start: the quoted full path, a space, then the arguments.
+std::string quoted(const std::string& exe) { return '"' + exe + "\" "; }
 
 std::string make_temp_dir(const std::string& name) {
   char temp[MAX_PATH];
@@ -197,37 +195,37 @@ void copy_into(const std::string& dir,
 bool ascii_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 void lookup_group() {
-  run_cases({on('n', "n"), on('n', "n:"), on('N', "N:"), on('n', "  n:  "),
-             on('n', R"(n:\some\folder)"), on('n', "nx"), on('m', "m:"), on('m', "M"), on('c'),
-             on('q'), on('h', "help")});
+  run_all(
+      "args", setup.exe, quoted(setup.exe),
+      {on('n', "n"), on('n', "n:"), on('N', "N:"), on('n', "  n:  "), on('n', R"(n:\some\folder)"),
+       on('n', "nx"), on('m', "m:"), on('m', "M"), on('c'), on('q'), on('h', "help")});
 }
 
 void help_group() {
   std::vector<Case> cases;
   for (const char* args : {"", "   ", "/?", "-h", "1", ":", "\"n:\"", "\tn:", "\xE4:"})
     cases.push_back(help_for(args));
-  run_cases(cases);
+  run_all("args", setup.exe, quoted(setup.exe), cases);
 }
 
 void raw_group() {
-  const Case raw[] = {
-      help_for("mapcue.exe\tn:"),         // a tab stays in front of the argument
-      on('n', '"' + setup.exe + "\"n:"),  // nothing needed after the closing quote
-      on('n', "mapcue  n:"),
-      on('m', "   mapcue n:"),  // leading spaces: the name itself is the argument
-      help_for("\"unclosed n:"),
-      help_for("mapcue"),
-      help_for(""),
-  };
-  for (const Case& c : raw)
-    check("raw [" + c.args + "]", c, [&] { return run_piped(setup.exe, c.args); });
+  run_all("raw", setup.exe, "",
+          {
+              help_for("mapcue.exe\tn:"),         // a tab stays in front of the argument
+              on('n', '"' + setup.exe + "\"n:"),  // nothing needed after the closing quote
+              on('n', "mapcue  n:"),
+              on('m', "   mapcue n:"),  // leading spaces: the name itself is the argument
+              help_for("\"unclosed n:"),
+              help_for("mapcue"),
+              help_for(""),
+          });
 }
 
 void redirect_group() {
   const std::string file = make_temp_dir("mapcue-redirect") + "\\out.txt";
   for (const Case& c : {on('n'), on('c'), help_for("")}) {
     check("to file [" + c.args + "]", c,
-          [&] { return run_to_file(setup.exe, '"' + setup.exe + "\" " + c.args, file); });
+          [&] { return run_to_file(setup.exe, quoted(setup.exe) + c.args, file); });
   }
 }
 
@@ -235,9 +233,8 @@ void spaced_group() {
   const std::string dir = make_temp_dir("mapcue dir with space");
   copy_into(dir, {{setup.exe, "mapcue.exe"}});
   const std::string copy = dir + "\\mapcue.exe";
-  for (const Case& c : {on('n', " n:"), on('n'), on('c', "  c:"), help_for("")}) {
-    check("spaced [" + c.args + "]", c, [&] { return run_piped(copy, '"' + copy + '"' + c.args); });
-  }
+  run_all("spaced", copy, '"' + copy + '"',
+          {on('n', " n:"), on('n'), on('c', "  c:"), help_for("")});
 }
 
 void planted_group() {
@@ -247,10 +244,8 @@ void planted_group() {
                   {setup.beside + "\\planted_mpr.dll", "MPR.dll"}});
   const std::string naive = dir + "\\naive.exe", planted_exe = dir + "\\mapcue.exe";
   // The control: a plain program next to the plant does load it, so the test can fail.
-  check("naive program loads the plant", {"", 0, R"(\\planted\dll)"},
-        [&] { return run_piped(naive, "naive c:"); });
-  for (const Case& c : {on('c'), on('n')})
-    check("planted " + c.args, c, [&] { return run_piped(planted_exe, "mapcue " + c.args); });
+  run_all("naive program loads the plant", naive, "naive ", {{"c:", 0, R"(\\planted\dll)"}});
+  run_all("planted", planted_exe, "mapcue ", {on('c'), on('n')});
 }
 
 void bytes_group() {
@@ -258,7 +253,7 @@ void bytes_group() {
   for (int b = 1; b < 256; ++b) {
     const char c = static_cast<char>(b);
     // A letter after it shows whether the byte was taken for a separator.
-    const std::string arg_line = '"' + setup.exe + "\" " + c + "n:";
+    const std::string arg_line = quoted(setup.exe) + c + "n:";
     const Case arg = ascii_letter(b) ? on(c, arg_line)
                      : c == ' '      ? on('n', arg_line)
                                      : help_for(arg_line);
@@ -277,38 +272,35 @@ void bytes_group() {
 void lines_group() {
   // 32766 characters and the terminating zero: the longest line Windows passes on.
   const std::size_t most = 32766;
-  const std::string quoted = '"' + setup.exe + '"';
-  const Case lines[] = {
-      on('n', quoted + " n:" + std::string(8192 - quoted.size() - 3, ' ')),
-      on('n', quoted + std::string(8190 - quoted.size(), ' ') + "n:"),
-      on('n', quoted + " n" + std::string(most - quoted.size() - 2, 'x')),
-      help_for(quoted + std::string(most - quoted.size(), ' ')),
-      on('n', std::string(most - 3, 'x') + " n:"),  // an unquoted name that long
-      help_for('"' + std::string(most - 1, 'x')),   // a quote that never closes
-      help_for('"' + setup.exe + " n:"),
-      help_for("\""),
-      help_for(std::string(8192, '"')),
-      help_for(std::string(most, ' ')),  // nothing but spaces
-      help_for(" "),
-      help_for(quoted + "\tn:"),  // tabs never separate
-      help_for("mapcue \tn:"),
-      help_for("mapcue\t n:"),
-      help_for(quoted + std::string(8000, '\t') + "n:"),
-  };
-  for (const Case& c : lines) {
-    check("line of " + std::to_string(c.args.size()) + " [" + c.args.substr(0, 40) + "]", c,
-          [&] { return run_piped(setup.exe, c.args); });
-  }
+  const std::string path = '"' + setup.exe + '"';
+  run_all("line", setup.exe, "",
+          {
+              on('n', path + " n:" + std::string(8192 - path.size() - 3, ' ')),
+              on('n', path + std::string(8190 - path.size(), ' ') + "n:"),
+              on('n', path + " n" + std::string(most - path.size() - 2, 'x')),
+              help_for(path + std::string(most - path.size(), ' ')),
+              on('n', std::string(most - 3, 'x') + " n:"),  // an unquoted name that long
+              help_for('"' + std::string(most - 1, 'x')),   // a quote that never closes
+              help_for('"' + setup.exe + " n:"),
+              help_for("\""),
+              help_for(std::string(8192, '"')),
+              help_for(std::string(most, ' ')),  // nothing but spaces
+              help_for(" "),
+              help_for(path + "\tn:"),  // tabs never separate
+              help_for("mapcue \tn:"),
+              help_for("mapcue\t n:"),
+              help_for(path + std::string(8000, '\t') + "n:"),
+          });
 }
 
 // Every drive of the table, as typed in either case.
 void names_group() {
+  std::vector<Case> cases;
   for (const auto& [letter, drive] : setup.drives) {
-    for (const char typed : {letter, static_cast<char>(letter - 'a' + 'A')}) {
-      const Case c = on(typed);
-      check("name [" + c.args + "]", c, [&] { return run_piped(setup.exe, "mapcue " + c.args); });
-    }
+    cases.push_back(on(letter));
+    cases.push_back(on(static_cast<char>(letter - 'a' + 'A')));
   }
+  run_all("name", setup.exe, "mapcue ", cases);
 }
 
 // A standard output that takes no byte. "absent": the child inherits a null one from us.
@@ -371,7 +363,7 @@ void stdout_group() {
         if (absent) SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
         const ULONGLONG begin = GetTickCount64();
         Run run;
-        run.status = start(setup.exe, '"' + setup.exe + "\" " + c.args, sink.handle, absent);
+        run.status = start(setup.exe, quoted(setup.exe) + c.args, sink.handle, absent);
         const ULONGLONG took = GetTickCount64() - begin;
         SetStdHandle(STD_OUTPUT_HANDLE, ours);
         slowest = took > slowest ? took : slowest;
@@ -388,21 +380,18 @@ void stdout_group() {
 void nompr_group() {
   if (!setup.wine) group_skip = "needs Wine, whose DLL overrides make mpr.dll unloadable";
   // The control: mpr.dll really cannot be loaded in this test's processes.
-  check("naive program cannot load mpr", {"", 0xFFFFFFFF, ""},
-        [] { return run_piped(setup.beside + "\\naive_lookup.exe", "naive n:"); });
-  for (const Case& c : {Case{"n:", 1, line(NOT_CONNECTED)}, Case{"m", 1, line(NOT_CONNECTED)},
-                        Case{"c:", 1, line(NOT_CONNECTED)}, help_for("")}) {
-    check("no mpr [" + c.args + "]", c, [&] { return run_piped(setup.exe, "mapcue " + c.args); });
-  }
+  run_all("naive program cannot load mpr", setup.beside + "\\naive_lookup.exe", "naive ",
+          {{"n:", 0xFFFFFFFF, ""}});
+  const std::string none = line(NOT_CONNECTED);
+  run_all("no mpr", setup.exe, "mapcue ",
+          {{"n:", 1, none}, {"m", 1, none}, {"c:", 1, none}, help_for("")});
 }
 
 void relocated_group() {
   // Windows moves the image on every start; Wine never does, so a host moves it here.
   SetEnvironmentVariableA("MAPCUE_IMAGE", setup.exe.c_str());
-  for (const Case& c : {on('n'), on('J', "J"), on('c'), help_for("")}) {
-    check("relocated [" + c.args + "]", c,
-          [&] { return run_piped(setup.beside + "\\relocated_run.exe", "mapcue " + c.args); });
-  }
+  run_all("relocated", setup.beside + "\\relocated_run.exe", "mapcue ",
+          {on('n'), on('J', "J"), on('c'), help_for("")});
 }
 
 // The README's batch example, through the real cmd.exe, with mapcue.exe in its folder.
@@ -412,17 +401,11 @@ void batch_group() {
   char cmd[MAX_PATH];
   GetSystemDirectoryA(cmd, MAX_PATH);
   const Case n = on('n'), c = on('c');
-  const Case cases[] = {
-      {"n:", n.status, n.status == 0 ? "n: is " + n.out : n.out},
-      {"c:", c.status, line("c: is not a network drive")},
-      {"", 9, line("usage: share-path DRIVE_LETTER")},
-  };
-  for (const Case& t : cases) {
-    check("batch [" + t.args + "]", t, [&] {
-      return run_piped(std::string(cmd) + "\\cmd.exe", "cmd /c share-path.cmd " + t.args,
-                       dir.c_str());
-    });
-  }
+  run_all("batch", std::string(cmd) + "\\cmd.exe", "cmd /c share-path.cmd ",
+          {{"n:", n.status, n.status == 0 ? "n: is " + n.out : n.out},
+           {"c:", c.status, line("c: is not a network drive")},
+           {"", 9, line("usage: share-path DRIVE_LETTER")}},
+          dir.c_str());
 }
 
 struct Group {
