@@ -1,9 +1,12 @@
-# mapcue.exe in two sections instead of six. At 512-byte file alignment every section costs
-# its padding, and the headers fit in 512 bytes only for three sections or fewer: .text holds
-# code and constants; .data the resources, the imports, the one global and the relocations.
-# Link-time optimisation, no frame pointer and ABI alignment of data keep .text within
-# 2048 bytes. GNU ld fills the import, resource and relocation directories only from
-# sections of those names, so a step after each link fills them from the link map.
+# mapcue.exe in three sections instead of six. At 512-byte file alignment every section
+# with bytes in the file costs its padding, and the headers fit in 512 bytes only for three
+# sections or fewer: .text holds code and constants (read, execute); .bss the one global
+# (read, write; nothing in the file); .rdata the resources, the imports and their address
+# table, and the relocations (read only: the loader opens the address table, which its
+# directory names, only while it binds). Link-time optimisation, no frame pointer and ABI
+# alignment of data keep .text within 2048 bytes. GNU ld fills the import, resource and
+# relocation directories only from sections of those names, so a step after each link
+# fills them from the link map.
 
 # What every object of a compact image is compiled with, and the compact link itself.
 add_library(mapcue_compact INTERFACE)

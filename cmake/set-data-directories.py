@@ -3,7 +3,8 @@
 that compact.ld marks, as the link map gives them, and brings the checksum up to date.
 
 GNU ld fills these three directories only from sections named .idata, .rsrc and .reloc,
-which compact.ld folds into .data. On any doubt the image is deleted, so that a failed
+which compact.ld folds into .rdata (the import address table's it fills itself, from the
+__IAT_start__ and __IAT_end__ marks). On any doubt the image is deleted, so that a failed
 step can never leave a plausible but broken executable behind for the next build.
 
 usage: set-data-directories.py IMAGE MAP

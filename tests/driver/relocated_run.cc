@@ -1,13 +1,27 @@
 // Runs the image named by MAPCUE_IMAGE away from its preferred base, as Windows' address
-// space randomisation does and Wine never does: sections copied, relocations and imports
-// applied by hand, then its entry called with this process's command line. An absolute
-// address missing from the relocation table would still point into this program's own image.
+// space randomisation does and Wine never does: sections copied, relocations applied, each
+// section given its own protection, imports bound with only the IAT directory's range made
+// writable (as Windows binds them; Wine opens each import's slots, wherever they lie), then
+// its entry called with this process's command line. An absolute address missing from the
+// relocation table would still point into this program's own image.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 
 #include "host_files.h"
+
+namespace {
+
+DWORD protection(DWORD characteristics) {
+  const bool write = (characteristics & IMAGE_SCN_MEM_WRITE) != 0;
+  if ((characteristics & IMAGE_SCN_MEM_EXECUTE) != 0) {
+    return write ? PAGE_EXECUTE_READWRITE : PAGE_EXECUTE_READ;
+  }
+  return write ? PAGE_READWRITE : PAGE_READONLY;
+}
+
+}  // namespace
 
 int main() {
   char path[MAX_PATH];
@@ -45,6 +59,19 @@ int main() {
     at += block->SizeOfBlock;
   }
 
+  DWORD old;
+  VirtualProtect(base, opt.SizeOfHeaders, PAGE_READONLY, &old);
+  section = IMAGE_FIRST_SECTION(nt);
+  for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    VirtualProtect(base + section->VirtualAddress, section->Misc.VirtualSize,
+                   protection(section->Characteristics), &old);
+  }
+  const IMAGE_DATA_DIRECTORY& iat = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+  DWORD iat_protection;
+  if (iat.Size == 0 ||
+      !VirtualProtect(base + iat.VirtualAddress, iat.Size, PAGE_READWRITE, &iat_protection)) {
+    return 0xDEAD0017;
+  }
   const IMAGE_DATA_DIRECTORY& imports = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
        dll->Name != 0; ++dll) {
@@ -58,6 +85,8 @@ int main() {
       if (slot->u1.Function == 0) return 0xDEAD0015;
     }
   }
+
+  VirtualProtect(base + iat.VirtualAddress, iat.Size, iat_protection, &old);
 
   std::fflush(stdout);
   reinterpret_cast<void (*)()>(base + opt.AddressOfEntryPoint)();

@@ -8,7 +8,11 @@ import sys
 
 import pefile
 
-DYNAMIC_BASE, NX_COMPAT = 0x40, 0x100
+DYNAMIC_BASE, NX_COMPAT, NO_SEH, TERMINAL_SERVER_AWARE = 0x40, 0x100, 0x400, 0x8000
+# And no other bit: FORCE_INTEGRITY (0x80) wants a signature, APPCONTAINER (0x1000) a
+# sandbox, GUARD_CF (0x4000) a load configuration; each stops the image on Windows, not Wine.
+DLL_CHARACTERISTICS = DYNAMIC_BASE | NX_COMPAT | NO_SEH | TERMINAL_SERVER_AWARE
+FORCE_INTEGRITY = 0x80
 RELOCS_STRIPPED = 0x1
 MEM_EXECUTE, MEM_WRITE = 0x20000000, 0x80000000
 CONSOLE = 3
@@ -36,6 +40,16 @@ def checks(pe):
          bool(opt.DllCharacteristics & DYNAMIC_BASE)),
         ("NXCOMPAT", f"DllCharacteristics {opt.DllCharacteristics:#06x}",
          bool(opt.DllCharacteristics & NX_COMPAT)),
+        # The SafeSEH rule for x86 images: no handlers at all, and the flag says so.
+        ("NO_SEH", f"DllCharacteristics {opt.DllCharacteristics:#06x}",
+         bool(opt.DllCharacteristics & NO_SEH)),
+        ("TERMINAL_SERVER_AWARE", f"DllCharacteristics {opt.DllCharacteristics:#06x}",
+         bool(opt.DllCharacteristics & TERMINAL_SERVER_AWARE)),
+        (f"DllCharacteristics exactly {DLL_CHARACTERISTICS:#06x}",
+         f"{opt.DllCharacteristics:#06x}", opt.DllCharacteristics == DLL_CHARACTERISTICS),
+        # A Win32VersionValue makes Windows report another version to the process.
+        ("Win32VersionValue and LoaderFlags 0", f"{opt.Reserved1}, {opt.LoaderFlags}",
+         opt.Reserved1 == 0 and opt.LoaderFlags == 0),
         ("relocations kept", f"{reloc_size} bytes in {reloc_blocks} blocks, stripped flag "
          f"{'set' if head.Characteristics & RELOCS_STRIPPED else 'clear'}",
          reloc_size > 0 and reloc_blocks > 0 and not head.Characteristics & RELOCS_STRIPPED),
@@ -65,6 +79,12 @@ BREAKS = {
     "PE32 for i386": set_field(lambda pe: pe.FILE_HEADER, "Machine", 0x8664),
     "DYNAMICBASE": set_field(opt, "DllCharacteristics", NX_COMPAT),
     "NXCOMPAT": set_field(opt, "DllCharacteristics", DYNAMIC_BASE),
+    "NO_SEH": set_field(opt, "DllCharacteristics", DLL_CHARACTERISTICS & ~NO_SEH),
+    "TERMINAL_SERVER_AWARE": set_field(opt, "DllCharacteristics",
+                                       DLL_CHARACTERISTICS & ~TERMINAL_SERVER_AWARE),
+    f"DllCharacteristics exactly {DLL_CHARACTERISTICS:#06x}": or_field(opt, "DllCharacteristics",
+                                                                      FORCE_INTEGRITY),
+    "Win32VersionValue and LoaderFlags 0": set_field(opt, "Reserved1", 1),
     "relocations kept": or_field(lambda pe: pe.FILE_HEADER, "Characteristics", RELOCS_STRIPPED),
     "no section writable and executable": or_field(lambda pe: pe.sections[0], "Characteristics",
                                                    MEM_WRITE | MEM_EXECUTE),
