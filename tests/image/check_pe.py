@@ -74,48 +74,54 @@ def or_field(get, field, bits):
     return lambda pe: setattr(get(pe), field, getattr(get(pe), field) | bits)
 
 
+def add(get, field, by):
+    return lambda pe: setattr(get(pe), field, getattr(get(pe), field) + by)
+
+
+def verify(data, properties, breaks, label):
+    """Prints each (what, found, ok) that properties(pe) gives, then applies each break to a
+    copy (written back and read again, so that derived tables follow) and makes sure the
+    property it is listed beside no longer holds. Returns the number of failures."""
+    results = properties(pefile.PE(data=data))
+    for what, found, ok in results:
+        print(f"{label(ok)} {what}: {found}")
+    unnoticed = []
+    for (what, _, _), brk in zip(results, breaks, strict=True):
+        broken = pefile.PE(data=data)
+        brk(broken)
+        if dict((w, ok) for w, _, ok in properties(pefile.PE(data=bytes(broken.write()))))[what]:
+            unnoticed.append(what)
+    print(f"each property broken in turn: {len(results) - len(unnoticed)} of {len(results)} noticed"
+          + "".join(f"\nUNNOTICED {what}" for what in unnoticed))
+    return sum(not ok for _, _, ok in results) + len(unnoticed)
+
+
 opt = lambda pe: pe.OPTIONAL_HEADER  # noqa: E731
-BREAKS = {
-    "PE32 for i386": set_field(lambda pe: pe.FILE_HEADER, "Machine", 0x8664),
-    "DYNAMICBASE": set_field(opt, "DllCharacteristics", NX_COMPAT),
-    "NXCOMPAT": set_field(opt, "DllCharacteristics", DYNAMIC_BASE),
-    "NO_SEH": set_field(opt, "DllCharacteristics", DLL_CHARACTERISTICS & ~NO_SEH),
-    "TERMINAL_SERVER_AWARE": set_field(opt, "DllCharacteristics",
-                                       DLL_CHARACTERISTICS & ~TERMINAL_SERVER_AWARE),
-    f"DllCharacteristics exactly {DLL_CHARACTERISTICS:#06x}": or_field(opt, "DllCharacteristics",
-                                                                      FORCE_INTEGRITY),
-    "Win32VersionValue and LoaderFlags 0": set_field(opt, "Reserved1", 1),
-    "relocations kept": or_field(lambda pe: pe.FILE_HEADER, "Characteristics", RELOCS_STRIPPED),
-    "no section writable and executable": or_field(lambda pe: pe.sections[0], "Characteristics",
-                                                   MEM_WRITE | MEM_EXECUTE),
-    "entry point in executable code": set_field(opt, "AddressOfEntryPoint", 0x10000000),
-    "console subsystem": set_field(opt, "Subsystem", 2),
-    "OS version 4.0 or lower": set_field(opt, "MajorOperatingSystemVersion", 6),
-    "subsystem version 3.10 to 4.0": set_field(opt, "MajorSubsystemVersion", 6),
-    "imports KERNEL32.dll only": set_field(lambda pe: pe.DIRECTORY_ENTRY_IMPORT[0], "dll", b"msvcrt.dll"),
-}
+BREAKS = [  # in the order of checks()
+    set_field(lambda pe: pe.FILE_HEADER, "Machine", 0x8664),
+    set_field(opt, "DllCharacteristics", NX_COMPAT),
+    set_field(opt, "DllCharacteristics", DYNAMIC_BASE),
+    set_field(opt, "DllCharacteristics", DLL_CHARACTERISTICS & ~NO_SEH),
+    set_field(opt, "DllCharacteristics", DLL_CHARACTERISTICS & ~TERMINAL_SERVER_AWARE),
+    or_field(opt, "DllCharacteristics", FORCE_INTEGRITY),
+    set_field(opt, "Reserved1", 1),
+    or_field(lambda pe: pe.FILE_HEADER, "Characteristics", RELOCS_STRIPPED),
+    or_field(lambda pe: pe.sections[0], "Characteristics", MEM_WRITE | MEM_EXECUTE),
+    set_field(opt, "AddressOfEntryPoint", 0x10000000),
+    set_field(opt, "Subsystem", 2),
+    set_field(opt, "MajorOperatingSystemVersion", 6),
+    set_field(opt, "MajorSubsystemVersion", 6),
+    lambda pe: pe.set_bytes_at_rva(pe.DIRECTORY_ENTRY_IMPORT[0].struct.Name, b"msvcrt.dll\0"),
+]
 
 
 def main():
     path = sys.argv[1]
     data = open(path, "rb").read()
-    pe = pefile.PE(data=data)
-    results = checks(pe)
-    for what, found, ok in results:
-        print(f"{'ok     ' if ok else 'MISSING'} {what}: {found}")
+    failures = verify(data, checks, BREAKS, lambda ok: "ok     " if ok else "MISSING")
     print(f"size {os.path.getsize(path)} bytes:",
-          ", ".join(f"{name(s)} {s.Misc_VirtualSize}" for s in pe.sections))
-    missing = sum(not ok for _, _, ok in results)
-
-    unnoticed = []
-    for what, _, _ in results:
-        broken = pefile.PE(data=data)
-        BREAKS[what](broken)
-        if dict((w, ok) for w, _, ok in checks(broken))[what]:
-            unnoticed.append(what)
-    print(f"each property broken in turn: {len(results) - len(unnoticed)} of {len(results)} noticed"
-          + "".join(f"\nUNNOTICED {what}" for what in unnoticed))
-    return 1 if missing or unnoticed else 0
+          ", ".join(f"{name(s)} {s.Misc_VirtualSize}" for s in pefile.PE(data=data).sections))
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":
