@@ -9,6 +9,8 @@ for package in $packages; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
     missing="$missing $package"
 done
+# The lint's Node.js: Debian's, unless this machine has a node and npm from elsewhere.
+command -v npm >/dev/null 2>&1 || missing="$missing nodejs npm"
 [ -z "$missing" ] && exit 0
 echo "installing:$missing"
 sudo=""

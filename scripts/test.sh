@@ -1,10 +1,14 @@
 #!/bin/sh
-# Every test: the portable core natively, under ASan and UBSan, and fuzzed for a bounded time;
-# then mapcue.exe end to end under Wine and the hardening of the executable.
+# Every test: a lint of the CI workflows; the portable core natively, under ASan and UBSan, and
+# fuzzed for a bounded time; then mapcue.exe end to end under Wine and the hardening of the
+# executable.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 start=$(date +%s)
+
+echo "== lint"  # the workflows (actionlint) and tests/windows/*.ps1 (syntax)
+scripts/lint/run.sh
 
 # What the passing tests of a preset found (figures, controls), from ctest's log.
 figures() {  # build-dir
