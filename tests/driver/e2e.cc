@@ -5,10 +5,10 @@
 //
 // The drive table, written by whatever made the drives: one line a letter, bytes in the ANSI
 // code page, `#` comments, LETTER TAB ANSWER TAB REMOTE. ANSWER 0: mapcue prints REMOTE,
-// status 0; 1: it prints ERROR_NOT_CONNECTED, status 1 (REMOTE says what the letter is); *:
-// either that or one line of junk under 256 bytes with status 0 (Wine's mpr answers success
-// for names of 256 bytes or more); -: the drive could not be made here, REMOTE says why, and
-// every case that needs it is skipped. A letter not in the table is not connected.
+// status 0; 1: it prints ERROR_NOT_CONNECTED, status 1 (REMOTE says what the letter is); *: as
+// 1, but under Wine one line of junk under 256 bytes with status 0 passes too (Wine's mpr
+// answers success for names of 256 bytes or more); -: the drive could not be made here, REMOTE
+// says why, and every case that needs it is skipped. A letter not in the table is not connected.
 #include <windows.h>
 
 #include <cstdio>
@@ -65,10 +65,11 @@ bool read_drive_table(const std::string& path) {
     if (row.size() < 4 || letter < 'a' || letter > 'z' || row[1] != '\t' || row[3] != '\t')
       return false;
     const std::string remote = row.substr(4);
-    const std::map<char, Case> answers = {{'0', {"", 0, line(remote)}},
-                                          {'1', {"", 1, line(NOT_CONNECTED)}},
-                                          {'*', {"", JUNK_OR_NOT_CONNECTED, ""}},
-                                          {'-', {"", SKIP, remote}}};
+    const std::map<char, Case> answers = {
+        {'0', {"", 0, line(remote)}},
+        {'1', {"", 1, line(NOT_CONNECTED)}},
+        {'*', setup.wine ? Case{"", JUNK_OR_NOT_CONNECTED, ""} : Case{"", 1, line(NOT_CONNECTED)}},
+        {'-', {"", SKIP, remote}}};
     const auto answer = answers.find(row[2]);
     if (answer == answers.end()) return false;
     setup.drives[letter] = answer->second;
