@@ -14,7 +14,5 @@ trap 'scripts/wine-prefix.sh remove "$prefix"; rm -rf "$work"' EXIT
 echo "preparing a Wine prefix with network drives..."
 scripts/wine-prefix.sh create "$prefix"
 export WINEPREFIX="$prefix"
-set -a
-. scripts/wine.env
-set +a
+set -a && . scripts/wine.env && set +a  # exported, as Wine reads it
 /usr/bin/python3 bench/bench.py --build build/windows --out build/bench "$@"

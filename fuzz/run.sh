@@ -23,4 +23,5 @@ echo "$(stat number_of_executed_units) executions in $seconds s ($(stat average_
   "$(ls "$seeds" | wc -l) seeds, peak RSS $(stat peak_rss_mb) MB"
 grep -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | sed 's/^#[0-9]*[[:space:]]*DONE */libFuzzer: /'
 "$profdata" merge -sparse -o "$work/fuzz.profdata" "$work/fuzz.profraw"
-"$cov" report -show-region-summary=false -ignore-filename-regex="/testing/" "$fuzzer" -instr-profile="$work/fuzz.profdata" "$src"
+"$cov" report -show-region-summary=false -ignore-filename-regex="/testing/" "$fuzzer" \
+  -instr-profile="$work/fuzz.profdata" "$src"

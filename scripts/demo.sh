@@ -11,9 +11,7 @@ echo "preparing a Wine prefix with a network drive (first time takes a while)...
 scripts/wine-prefix.sh create "$prefix"
 trap 'scripts/wine-prefix.sh remove "$prefix"' EXIT
 export WINEPREFIX="$prefix"
-set -a
-. scripts/wine.env
-set +a
+set -a && . scripts/wine.env && set +a  # exported, as Wine reads it
 
 run() {
   echo "> mapcue $*"

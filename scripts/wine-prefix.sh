@@ -9,9 +9,7 @@ set -eu
 action=$1
 WINEPREFIX=$(realpath -m "$2")
 export WINEPREFIX
-set -a
-. "$(dirname "$0")/wine.env"
-set +a
+set -a && . "$(dirname "$0")/wine.env" && set +a  # exported, as Wine reads it
 table=$WINEPREFIX/drives.tsv
 
 remove() {

@@ -8,5 +8,6 @@
 // One write of `bytes` to the process's standard output, as they are; failures are ignored.
 void write_stdout(std::string_view bytes);
 
-// Chooses the handle that write_stdout uses, once, before anything is written.
+// Chooses the handle that write_stdout uses, once, before anything is written. The fake
+// needs no choice, so only the real version has it.
 void choose_stdout();
