@@ -40,8 +40,8 @@ struct Run {
 std::string line(const std::string& text) { return text + "\r\n"; }
 
 struct Setup {
-  std::string exe, table, help, example, beside;  // beside: the folder of e2e.exe
-  std::map<char, Case> drives;                    // by lower-case letter
+  std::string exe, help, example, beside;  // beside: the folder of e2e.exe
+  std::map<char, Case> drives;             // by lower-case letter
   bool wine = false;
 } setup;
 
@@ -435,8 +435,8 @@ int main(int argc, char** argv) {
   setup.help = golden_help(windows_path(argv[4])).text;
   setup.example = windows_path(argv[5]);
   char self[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-  setup.beside = std::string(self, length).substr(0, std::string(self, length).rfind('\\'));
+  const std::string path(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
+  setup.beside = path.substr(0, path.rfind('\\'));
   const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   setup.wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
   if (setup.help.empty()) {
