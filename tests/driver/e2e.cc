@@ -7,8 +7,10 @@
 // code page, `#` comments, LETTER TAB ANSWER TAB REMOTE. ANSWER 0: mapcue prints REMOTE,
 // status 0; 1: it prints ERROR_NOT_CONNECTED, status 1 (REMOTE says what the letter is); *: as
 // 1, but under Wine one line of junk under 256 bytes with status 0 passes too (Wine's mpr
-// answers success for names of 256 bytes or more); -: the drive could not be made here, REMOTE
-// says why, and every case that needs it is skipped. A letter not in the table is not connected.
+// answers success for names of 256 bytes or more); -: the drive should exist here and could
+// not be made, so every case that needs it fails, with REMOTE as the reason; ~: the drive is
+// optional here and was not made, so its cases are skipped, REMOTE saying why. A letter not in
+// the table is not connected.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,13 +25,21 @@
 namespace {
 
 const std::string NOT_CONNECTED = "ERROR_NOT_CONNECTED";
-constexpr DWORD JUNK_OR_NOT_CONNECTED = 0x10000;
-constexpr DWORD SKIP = 0x10001;  // the case's `out` says why
+
+// How a run is held to its case.
+enum class Want {
+  exactly,                // `status` and `out`, byte for byte
+  junk_or_not_connected,  // the table's `*` under Wine
+  drive_missing,          // the table's `-`: fails, `why` says why
+  drive_optional,         // the table's `~`: skipped, `why` says why
+};
 
 struct Case {
   std::string args;
-  DWORD status;
+  DWORD status = 0;
   std::string out;
+  Want want = Want::exactly;
+  std::string why;
 };
 
 struct Run {
@@ -65,11 +75,13 @@ bool read_drive_table(const std::string& path) {
     if (row.size() < 4 || letter < 'a' || letter > 'z' || row[1] != '\t' || row[3] != '\t')
       return false;
     const std::string remote = row.substr(4);
+    const Case not_connected{"", 1, line(NOT_CONNECTED)};
     const std::map<char, Case> answers = {
         {'0', {"", 0, line(remote)}},
-        {'1', {"", 1, line(NOT_CONNECTED)}},
-        {'*', setup.wine ? Case{"", JUNK_OR_NOT_CONNECTED, ""} : Case{"", 1, line(NOT_CONNECTED)}},
-        {'-', {"", SKIP, remote}}};
+        {'1', not_connected},
+        {'*', setup.wine ? Case{"", 0, "", Want::junk_or_not_connected} : not_connected},
+        {'-', {"", 0, "", Want::drive_missing, remote}},
+        {'~', {"", 0, "", Want::drive_optional, remote}}};
     const auto answer = answers.find(row[2]);
     if (answer == answers.end()) return false;
     setup.drives[letter] = answer->second;
@@ -151,14 +163,20 @@ bool one_sane_line(const Run& got) {
 // Runs the case unless it, or its group, cannot run here; then holds the run to the case.
 template <typename Runner>
 void check(const std::string& name, const Case& want, Runner run) {
-  if (!group_skip.empty() || want.status == SKIP) {
+  if (!group_skip.empty()) {
     ++skipped;
-    if (group_skip.empty()) std::printf("skip %s: %s\n", name.c_str(), want.out.c_str());
     return;
   }
+  if (want.want == Want::drive_optional) {
+    ++skipped;
+    std::printf("skip %s: drive optional here, not made: %s\n", name.c_str(), want.why.c_str());
+    return;
+  }
+  if (want.want == Want::drive_missing) return fail(name + ": drive not made: " + want.why);
   const Run got = run();
-  if (want.status == JUNK_OR_NOT_CONNECTED ? one_sane_line(got)
-                                           : got.status == want.status && got.out == want.out) {
+  if (want.want == Want::junk_or_not_connected
+          ? one_sane_line(got)
+          : got.status == want.status && got.out == want.out) {
     ++passed;
     return;
   }
@@ -358,7 +376,7 @@ void stdout_group() {
     }
     for (const char* args : {"n:", "j:", "c:", ""}) {
       Case c = *args == '\0' ? help_for("") : on(args[0]);
-      if (c.status != SKIP) c.out = "";
+      if (c.want == Want::exactly) c.out = "";
       check(sink.name + " [" + c.args + "]", c, [&] {
         const HANDLE ours = GetStdHandle(STD_OUTPUT_HANDLE);
         if (absent) SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
@@ -401,10 +419,12 @@ void batch_group() {
   copy_into(dir, {{setup.exe, "mapcue.exe"}, {setup.example, "share-path.cmd"}});
   char cmd[MAX_PATH];
   GetSystemDirectoryA(cmd, MAX_PATH);
-  const Case n = on('n'), c = on('c');
+  const auto through_batch = [](Case c) {
+    c.out = c.status == 0 ? c.args + " is " + c.out : line(c.args + " is not a network drive");
+    return c;
+  };
   run_all("batch", std::string(cmd) + "\\cmd.exe", "cmd /c share-path.cmd ",
-          {{"n:", n.status, n.status == 0 ? "n: is " + n.out : n.out},
-           {"c:", c.status, line("c: is not a network drive")},
+          {through_batch(on('n')), through_batch(on('c')),
            {"", 9, line("usage: share-path DRIVE_LETTER")}},
           dir.c_str());
 }
