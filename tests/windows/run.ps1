@@ -1,19 +1,22 @@
-# End to end on real Windows: maps real network drives, writes the drive table, runs every driver
-# group on it and cross-checks the paths. Windows PowerShell 5.1, as administrator, one process.
+# End to end on real Windows: maps real network drives, proves them with WNetGetConnectionA, writes
+# the drive table, runs every driver group and the version record on it, cross-checks the paths
+# and writes a report to the job summary. Windows PowerShell 5.1, as administrator, one process.
 # usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin FOLDER_OF_EXES
 param([Parameter(Mandatory = $true)][string]$Bin, [string]$Source)
 $ErrorActionPreference = 'Stop'
 if (-not $Source) { $Source = Split-Path (Split-Path $PSScriptRoot) }
 $ansi = [System.Text.Encoding]::Default  # the code page mapcue's bytes are in
 $passed = 0; $failed = 0; $skipped = 0
+$report = @{ Table = @(); Raw = @(); Groups = @(); Skips = @(); Failures = @() }
 $madeRoot = $madeUser = $madeSubst = $madeRemembered = $madeNetworkKey = $false
 
 function Step([string]$Text) { Write-Host "`n== $Text" }
-function Fail([string]$Text) { $script:failed++; Write-Host "FAIL $Text" }
-# Native tools answer through their status; their stderr must not become a terminating error.
+function Fail([string]$Text) { $script:failed++; $script:report.Failures += $Text; Write-Host "FAIL $Text" }
+# Native tools answer through their status; their stderr must not become a terminating error, and
+# with standard input closed none of them can wait for an answer.
 function Invoke-Native([string]$Exe, [string[]]$ArgList) {
     $ErrorActionPreference = 'Continue'
-    $lines = @(& $Exe @ArgList 2>&1 | ForEach-Object { "$_" })
+    $lines = @($null | & $Exe @ArgList 2>&1 | ForEach-Object { "$_" })
     [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Text = ($lines -join ' ').Trim() }
 }
 function Assert-Native([string]$Exe, [string[]]$ArgList) {
@@ -23,15 +26,20 @@ function Assert-Native([string]$Exe, [string[]]$ArgList) {
 # Output read in the ANSI code page, byte for byte, not in the console's OEM one.
 function Invoke-Raw([string]$Exe, [string]$Arguments) {
     $info = New-Object System.Diagnostics.ProcessStartInfo -ArgumentList $Exe, $Arguments
-    $info.UseShellExecute = $false; $info.RedirectStandardOutput = $true
+    $info.UseShellExecute = $false; $info.RedirectStandardOutput = $true; $info.RedirectStandardInput = $true
     $info.StandardOutputEncoding = $ansi
-    $process = [System.Diagnostics.Process]::Start($info)
+    $process = [System.Diagnostics.Process]::Start($info); $process.StandardInput.Close()
     $text = $process.StandardOutput.ReadToEnd(); $process.WaitForExit()
     [pscustomobject]@{ Status = $process.ExitCode; Text = $text }
 }
 function Undo([string]$What, [scriptblock]$Action) {
     Write-Host "removing $What"
     try { & $Action } catch { Fail "cannot remove ${What}: $($_.Exception.Message)" }
+}
+# A drive not made here: '-' fails every case that needs it, '~' (optional here) skips them.
+function Set-NotMade($Drive, [string]$Marker, [string]$Why) {
+    if ($Drive.Marker) { return }
+    $Drive.Marker = $Marker; $Drive.Why = $Why; Write-Host "  $($Drive.L): not made ($Marker): $Why"
 }
 
 $tag = 'mcq' + (Get-Random -Minimum 1000 -Maximum 10000)
@@ -43,31 +51,37 @@ $shares = @(
     @{ Name = "${tag}_$([char]0xD6)ffentlich"; Dir = 'u' }
     @{ Name = "${tag}_" + 'L' * 56; Dir = 'l' }
 )
-# mapcue offers a 255-byte buffer, terminating zero included: k: and l: are not connected for it.
+# Status: what mapcue gives (0 the path, 1 ERROR_NOT_CONNECTED). Raw: what WNetGetConnectionA
+# answers with mapcue's 255-byte buffer; 234 (more data) for names too long for it, which must
+# then come whole with a larger one. Only the 300-byte name and the non-ASCII share are optional.
 $drives = @(
-    @{ L = 'm'; Share = $shares[0]; Sub = ''; Status = 0 }
-    @{ L = 'n'; Share = $shares[0]; Sub = '\docs'; Status = 0 }
-    @{ L = 's'; Share = $shares[1]; Sub = '\two words'; Status = 0 }
-    @{ L = 'u'; Share = $shares[2]; Sub = "\B$([char]0xFC)cher$([char]0x20AC)"; Status = 0 }
-    @{ L = 'j'; Share = $shares[3]; Sub = "\$a\" + 'b' * 76; Status = 0; Bytes = 254 }
-    @{ L = 'k'; Share = $shares[3]; Sub = "\$a\" + 'b' * 77; Status = 1; Bytes = 255 }
-    @{ L = 'l'; Share = $shares[3]; Sub = "\$a\" + 'c' * 122; Status = 1; Bytes = 300 }
-    @{ L = 'r'; Status = 1; Remote = '\\nohost.invalid\share (remembered, unavailable)' }
-    @{ L = 't'; Status = 1; Remote = "subst of $root\subst" }
-    @{ L = 'c'; Status = 1; Remote = 'local disk' }
-    @{ L = 'q'; Status = 1; Remote = 'free letter' }
-    @{ L = 'h'; Status = 1; Remote = 'free letter' }
+    @{ L = 'm'; Share = $shares[0]; Sub = ''; Status = 0; Raw = 0 }
+    @{ L = 'n'; Share = $shares[0]; Sub = '\docs'; Status = 0; Raw = 0 }
+    @{ L = 's'; Share = $shares[1]; Sub = '\two words'; Status = 0; Raw = 0 }
+    @{ L = 'u'; Share = $shares[2]; Sub = "\B$([char]0xFC)cher$([char]0x20AC)"; Status = 0; Raw = 0 }
+    @{ L = 'j'; Share = $shares[3]; Sub = "\$a\" + 'b' * 76; Status = 0; Raw = 0; Bytes = 254 }
+    @{ L = 'k'; Share = $shares[3]; Sub = "\$a\" + 'b' * 77; Status = 1; Raw = 234; Bytes = 255 }
+    @{ L = 'l'; Share = $shares[3]; Sub = "\$a\" + 'c' * 122; Status = 1; Raw = 234; Bytes = 300; MayRefuse = $true }
+    @{ L = 'r'; Status = 1; Raw = 1201; Remote = '\\nohost.invalid\share (remembered, unavailable)' }
+    @{ L = 't'; Status = 1; Raw = 2250; Remote = "subst of $root\subst" }
+    @{ L = 'c'; Status = 1; Raw = 2250; Remote = 'local disk' }
+    @{ L = 'q'; Status = 1; Raw = 2250; Remote = 'free letter' }
+    @{ L = 'h'; Status = 1; Raw = 2250; Remote = 'free letter' }
 )
 $letter = @{}; foreach ($d in $drives) { $letter[$d.L] = $d }
+$os = Get-CimInstance Win32_OperatingSystem -ErrorAction SilentlyContinue
+$image = "$($os.Caption) $($os.Version) $env:PROCESSOR_ARCHITECTURE, runner image $env:ImageOS $env:ImageVersion"
+$acp = (Get-ItemProperty 'HKLM:\SYSTEM\CurrentControlSet\Control\Nls\CodePage').ACP
+Write-Host "$image`nANSI code page: $acp"
 
 try {
     $me = New-Object System.Security.Principal.WindowsPrincipal ([System.Security.Principal.WindowsIdentity]::GetCurrent())
     if (-not $me.IsInRole([System.Security.Principal.WindowsBuiltInRole]::Administrator)) { throw 'not elevated' }
     $Bin = (Resolve-Path $Bin).Path
-    $mapcue = "$Bin\mapcue.exe"; $e2e = "$Bin\e2e.exe"; $naive = "$Bin\naive_lookup.exe"
+    $mapcue = "$Bin\mapcue.exe"; $e2e = "$Bin\e2e.exe"; $naive = "$Bin\naive_lookup.exe"; $verinfo = "$Bin\verinfo.exe"
     $golden = "$Source\tests\data\help.golden"; $batch = "$Source\examples\share-path.cmd"
-    $groupsFile = "$Source\tests\driver\groups.txt"
-    foreach ($f in $mapcue, $e2e, $naive, $golden, $batch, $groupsFile) {
+    $groupsFile = "$Source\tests\driver\groups.txt"; $record = "$Source\tests\data\verinfo.expected"
+    foreach ($f in $mapcue, $e2e, $naive, $verinfo, $golden, $batch, $groupsFile, $record) {
         if (-not (Test-Path -LiteralPath $f)) { throw "missing $f" }
     }
 
@@ -77,18 +91,14 @@ try {
     foreach ($d in $drives | Where-Object { $_.L -ne 'c' }) {
         if ($used -contains $d.L -or (Test-Path "HKCU:\Network\$($d.L)")) { throw "$($d.L): is taken" }
     }
-    if ((New-Object System.IO.DriveInfo 'C').DriveType -ne 'Fixed') { $letter.c.Skip = 'C: is no local disk' }
-    $acp = (Get-ItemProperty 'HKLM:\SYSTEM\CurrentControlSet\Control\Nls\CodePage').ACP
-    Write-Host "ANSI code page: $acp"
-    if ($acp -ne '1252') { $shares[2].Reason = "skipped: ANSI code page is $acp" }
+    if ((New-Object System.IO.DriveInfo 'C').DriveType -ne 'Fixed') { Set-NotMade $letter.c '-' 'C: is no local disk' }
+    if ($acp -ne '1252') { $shares[2].Optional = "ANSI code page $acp cannot hold its name" }
     if (Test-Path -LiteralPath $root) { throw "$root exists already" }
     [void][System.IO.Directory]::CreateDirectory($root); $madeRoot = $true
 
     Step 'Starting the file server (LanmanServer)'
-    $serverReason = $null
     try {
-        $service = Get-Service LanmanServer
-        if ($service.StartType -eq 'Disabled') { Set-Service LanmanServer -StartupType Manual }
+        if ((Get-Service LanmanServer).StartType -eq 'Disabled') { Set-Service LanmanServer -StartupType Manual }
         Start-Service LanmanServer
         Write-Host "LanmanServer: $((Get-Service LanmanServer).Status)"
     } catch { $serverReason = "LanmanServer cannot start: $($_.Exception.Message)"; Write-Host $serverReason }
@@ -99,15 +109,12 @@ try {
     $random = New-Object byte[] 11
     [System.Security.Cryptography.RandomNumberGenerator]::Create().GetBytes($random)
     $password = 'Aa9' + (($random | ForEach-Object { $chars[$_ % $chars.Length] }) -join '')
-    $r = Invoke-Native net @('user', $user, $password, '/add')
-    if ($r.Status -ne 0) { throw "net user /add gave status $($r.Status): $($r.Text)" }
-    $madeUser = $true
+    Assert-Native net @('user', $user, $password, '/add'); $madeUser = $true
 
     Step 'Making the shares'
-    foreach ($s in $shares) {
+    foreach ($s in $shares | Where-Object { -not $_.Optional }) {
         $s.Path = Join-Path $root $s.Dir
-        if ($serverReason -and -not $s.Reason) { $s.Reason = $serverReason }
-        if ($s.Reason) { Write-Host "share '$($s.Name)': $($s.Reason)"; continue }
+        if ($serverReason) { $s.Reason = $serverReason; continue }
         try {
             [void][System.IO.Directory]::CreateDirectory($s.Path)
             New-SmbShare -Name $s.Name -Path $s.Path -FullAccess "$env:COMPUTERNAME\$user" | Out-Null
@@ -120,17 +127,19 @@ try {
         $d.Remote = '\\localhost\' + $d.Share.Name + $d.Sub
         $size = $ansi.GetByteCount($d.Remote)
         if ($d.Bytes -and $size -ne $d.Bytes) { throw "$($d.L): would be $size bytes, not $($d.Bytes)" }
-        if ($d.Share.Reason) { $d.Skip = $d.Share.Reason; continue }
+        if ($d.Share.Optional) { Set-NotMade $d '~' $d.Share.Optional; continue }
+        if ($d.Share.Reason) { Set-NotMade $d '-' $d.Share.Reason; continue }
         [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
         $account = "/user:$env:COMPUTERNAME\$user"
         Write-Host "net use $($d.L): $($d.Remote) $account <password> /persistent:no ($size bytes)"
         $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $account, $password, '/persistent:no')
         Write-Host "  status $($r.Status): $($r.Text)"
         if ($r.Status -eq 0) { $d.Mapped = $true; continue }
-        $d.Skip = "net use refused this $size-byte name with status $($r.Status): $($r.Text)"
-        if (-not $d.Bytes) { Fail "net use $($d.L): status $($r.Status)" }  # only long names may fail
+        Set-NotMade $d $(if ($d.MayRefuse) { '~' } else { '-' }) "net use refused this $size-byte name with status $($r.Status): $($r.Text)"
     }
 
+    # Remembered in the user's profile as Windows keeps a persistent connection, never connected:
+    # WNetGetConnectionA must answer 1201 (unavailable), not 2250 (not a network drive).
     Step 'Remembering an unavailable connection as R:'
     if (-not (Test-Path 'HKCU:\Network')) { New-Item 'HKCU:\Network' | Out-Null; $madeNetworkKey = $true }
     New-Item 'HKCU:\Network\R' | Out-Null; $madeRemembered = $true
@@ -143,23 +152,34 @@ try {
     Step "subst T: $root\subst"
     [void][System.IO.Directory]::CreateDirectory("$root\subst")
     $r = Invoke-Native subst @('T:', "$root\subst")
-    if ($r.Status -eq 0) { $madeSubst = $true } else { Fail "subst: $($r.Text)"; $letter.t.Skip = 'subst failed' }
+    if ($r.Status -eq 0) { $madeSubst = $true } else { Set-NotMade $letter.t '-' "subst gave status $($r.Status): $($r.Text)" }
+
+    Step 'What WNetGetConnectionA answers (naive_lookup.exe), held to what the table will claim'
+    foreach ($d in $drives) {
+        $p = Invoke-Raw $naive "$($d.L):"
+        $raw = '{0}: status {1}, {2} bytes [{3}]' -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text
+        $ok = $p.Status -eq $d.Raw -and ($d.Raw -ne 0 -or $p.Text -ceq $d.Remote)
+        if ($d.Raw -eq 234) {
+            $whole = Invoke-Raw $naive "$($d.L): 4095"
+            $raw += '; with 4095 bytes: status {0} [{1}]' -f $whole.Status, $whole.Text
+            $ok = $ok -or ($whole.Status -eq 0 -and $whole.Text -ceq $d.Remote)
+        }
+        Write-Host "  $raw"; $report.Raw += $raw
+        if (-not $ok) { Set-NotMade $d '-' "WNetGetConnectionA does not agree: $raw" }
+    }
 
     Step 'Drive table'
     $table = "$root\drives.txt"
-    $rows = foreach ($d in $drives) {
-        if (-not $d.Skip) { "$($d.L)`t$($d.Status)`t$($d.Remote)" } else {
-            "$($d.L)`t-`t$($d.Skip -replace '[\s#]+', ' ')"
-        }
+    $report.Table = foreach ($d in $drives) {
+        if ($d.Marker) { "$($d.L)`t$($d.Marker)`t$($d.Why -replace '[\s#]+', ' ')" } else { "$($d.L)`t$($d.Status)`t$($d.Remote)" }
     }
-    [System.IO.File]::WriteAllText($table, ($rows -join "`n") + "`n", $ansi)
-    $rows | ForEach-Object { Write-Host "  $_" }
+    [System.IO.File]::WriteAllText($table, ($report.Table -join "`n") + "`n", $ansi)
+    $report.Table | ForEach-Object { Write-Host "  $_" }
 
-    Step 'For information: what WNetGetConnectionA answers (naive_lookup.exe)'
-    foreach ($d in $drives) {
-        $p = Invoke-Raw $naive "$($d.L):"
-        Write-Host ("  {0}: status {1}, {2} bytes [{3}]" -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text)
-    }
+    Step 'The version record, as Windows reads it (verinfo.exe)'
+    $r = Invoke-Native $verinfo @($mapcue, $record)
+    $r.Lines | ForEach-Object { Write-Host "  $_" }
+    if ($r.Status -eq 0) { $passed++ } else { Fail "version record: verinfo status $($r.Status)" }
 
     $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*').Trim() } | Where-Object { $_ } |
         ForEach-Object { ($_ -split '\s+')[0] })
@@ -168,23 +188,31 @@ try {
         Step "Group $g"
         $r = Invoke-Native $e2e @($g, $mapcue, $table, $golden, $batch)
         $r.Lines | ForEach-Object { Write-Host "  $_" }
+        $report.Skips += @($r.Lines | Where-Object { $_ -match '^skip |: skipped' } | ForEach-Object { "${g}: $_" })
+        $report.Failures += @($r.Lines | Where-Object { $_ -match '^FAIL ' } | ForEach-Object { "${g}: $_" })
         $last = @($r.Lines | ForEach-Object { $_.Trim() } | Where-Object { $_ })[-1]
         if ($last -match "^$([regex]::Escape($g)): (\d+) passed, (\d+) failed(, (\d+) skipped)?$") {
-            $passed += [int]$Matches[1]; $failed += [int]$Matches[2]
-            if ($Matches[4]) { $skipped += [int]$Matches[4] }
-            if ($r.Status -ne 0 -and $Matches[2] -eq '0') { Fail "group ${g}: driver status $($r.Status)" }
+            $counts = [int]$Matches[1], [int]$Matches[2], [int]$Matches[4]
+            $passed += $counts[0]; $failed += $counts[1]; $skipped += $counts[2]
+            $report.Groups += "| $g | $($counts -join ' | ') |"
+            if ($r.Status -ne 0 -and $counts[1] -eq 0) { Fail "group ${g}: driver status $($r.Status)" }
         } else { Fail "group ${g}: no closing line (driver status $($r.Status))" }
     }
 
-    Step 'Cross-check: mapcue against Get-SmbMapping'
+    # Win32_MappedLogicalDisk names the whole remote path, folder included; Get-SmbMapping, which
+    # may give only the share, is logged beside it.
+    Step 'Cross-check: the network drives against Win32_MappedLogicalDisk'
     foreach ($d in $drives | Where-Object { $_.Share }) {
-        if (-not $d.Mapped) { $skipped++; continue }
+        if ($d.Marker -eq '~') { $skipped++; $report.Skips += "cross-check $($d.L): $($d.Why)"; continue }
+        if ($d.Marker) { Fail "cross-check $($d.L): not made: $($d.Why)"; continue }
         try {
-            $remote = (Get-SmbMapping -LocalPath "$($d.L.ToUpper()):").RemotePath
+            $drive = "$($d.L.ToUpper()):"
+            $provider = (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName
+            $smb = (Get-SmbMapping -LocalPath $drive -ErrorAction SilentlyContinue).RemotePath
             $got = Invoke-Raw $mapcue "$($d.L):"
-            $want = if ($d.Status -eq 0) { "$remote`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
-            Write-Host "  $($d.L): Get-SmbMapping [$remote]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
-            if ($remote -ceq $d.Remote -and $got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
+            $want = if ($d.Status -eq 0) { "$($d.Remote)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
+            Write-Host "  $drive Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
+            if ($provider -ceq $d.Remote -and $got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
                 Fail "cross-check $($d.L): want [$($d.Remote)] mapped, mapcue $($d.Status) [$($want.Trim())]"
             }
         } catch { Fail "cross-check $($d.L): $($_.Exception.Message)" }
@@ -206,6 +234,17 @@ try {
     if ($madeUser) { Undo "user $user" { Assert-Native net @('user', $user, '/delete') } }
     if ($madeRoot) { Undo $root { Remove-Item -LiteralPath $root -Recurse -Force } }
 }
-Write-Host "`n$passed passed, $failed failed, $skipped skipped"
+$closing = "$passed passed, $failed failed, $skipped skipped"
+Write-Host "`n$closing"
+if ($env:GITHUB_STEP_SUMMARY) {
+    $fence = '```'
+    $lines = @("## mapcue end to end: $image", '', "**$closing**; ANSI code page $acp", '',
+        '### Drive table (letter, answer, remote name or reason)', $fence) + $report.Table + @($fence, '',
+        "### WNetGetConnectionA's own answers", $fence) + $report.Raw + @($fence, '',
+        '| group | passed | failed | skipped |', '|---|--:|--:|--:|') + $report.Groups +
+        @('', "### Skipped ($($report.Skips.Count))", $fence) + $report.Skips + @($fence, '',
+        "### Failed (first 40 of $($report.Failures.Count))", $fence) + @($report.Failures | Select-Object -First 40) + $fence
+    [System.IO.File]::AppendAllText($env:GITHUB_STEP_SUMMARY, ($lines -join "`n") + "`n", (New-Object System.Text.UTF8Encoding $false))
+}
 if ($failed -gt 0) { exit 1 }
 exit 0
