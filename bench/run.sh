@@ -8,11 +8,6 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target mapcue empty_pe bare_lookup >/dev/null
-work=$(mktemp -d)
-prefix=$work/prefix
-trap 'scripts/wine-prefix.sh remove "$prefix"; rm -rf "$work"' EXIT
 echo "preparing a Wine prefix with network drives..."
-scripts/wine-prefix.sh create "$prefix"
-export WINEPREFIX="$prefix"
-set -a && . scripts/wine.env && set +a  # exported, as Wine reads it
-/usr/bin/python3 bench/bench.py --build build/windows --out build/bench "$@"
+exec scripts/wine-prefix.sh run build/bench-prefix \
+  /usr/bin/python3 bench/bench.py --build build/windows --out build/bench "$@"

@@ -6,24 +6,12 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target mapcue >/dev/null
-prefix=$PWD/build/demo-prefix
 echo "preparing a Wine prefix with a network drive (first time takes a while)..."
-scripts/wine-prefix.sh create "$prefix"
-trap 'scripts/wine-prefix.sh remove "$prefix"' EXIT
-export WINEPREFIX="$prefix"
-set -a && . scripts/wine.env && set +a  # exported, as Wine reads it
-
-run() {
-  echo "> mapcue $*"
-  status=0
-  wine build/windows/mapcue.exe "$@" 2>>"$prefix/wine-stderr.log" || status=$?
-  echo "(exit status $status)"
-}
-
-if [ $# -gt 0 ]; then
-  run "$@"
-else
-  run n:
-  run c:
-  run
-fi
+exec scripts/wine-prefix.sh run build/demo-prefix sh -c '
+  run() {
+    echo "> mapcue $*"
+    status=0
+    wine build/windows/mapcue.exe "$@" 2>>"$WINEPREFIX/wine-stderr.log" || status=$?
+    echo "(exit status $status)"
+  }
+  if [ $# -gt 0 ]; then run "$@"; else run n:; run c:; run; fi' demo "$@"

@@ -2,7 +2,7 @@
 # Installs, from Debian's packages, whatever the build and the tests need and this machine
 # lacks. Does nothing when all is there.
 set -eu
-packages="cmake make g++ libgtest-dev libgmock-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
+packages="cmake make g++ libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386 clang libclang-rt-dev llvm python3-pefile zip time"
 missing=""
 for package in $packages; do

@@ -5,6 +5,7 @@
 #   j:, k:, l: -> \\fileserver\long\<200 a>\<35, 36, 81 b>: UNC forms of 254, 255 and 300 bytes
 #   u: -> \\fileserver\Öffentlich\Bücher€: non-ASCII names (code page 1252 under LC_ALL=C.UTF-8)
 # remove DIR: stops that prefix's wineserver (and no other) and deletes it.
+# run DIR COMMAND...: runs COMMAND in such a prefix, made first and removed afterwards.
 set -eu
 action=$1
 WINEPREFIX=$(realpath -m "$2")
@@ -18,7 +19,9 @@ remove() {
 }
 
 # What mapcue must answer for the letter: 0 the path, 1 ERROR_NOT_CONNECTED, * either that
-# or a line of junk, which Wine's mpr gives for a name of 256 bytes or more.
+# or a line of junk, which Wine's mpr gives for a name of 256 bytes or more. Every drive is
+# required here, so none is written as not made (-) or optional (~): a drive that cannot be
+# made stops the set-up.
 map_drive() {  # letter answer server share [folder...]
   letter=$1 answer=$2 server=$3 share=$4
   shift 4
@@ -35,8 +38,7 @@ map_drive() {  # letter answer server share [folder...]
 
 repeat() { printf "%${2}s" | tr ' ' "$1"; }  # char count
 
-case $action in
-create)
+create() {
   remove
   mkdir -p "$WINEPREFIX"
   wineboot -i >"$WINEPREFIX/wineboot.log" 2>&1
@@ -52,7 +54,16 @@ create)
   # The mount manager reads the drive types at start; a warm server keeps later runs fast.
   wineserver -k
   wineserver -p60 </dev/null >/dev/null 2>&1
-  ;;
+}
+
+case $action in
+create) create ;;
 remove) remove ;;
-*) echo "usage: $0 create|remove DIR" >&2; exit 2 ;;
+run)
+  shift 2
+  create
+  trap remove EXIT
+  "$@"
+  ;;
+*) echo "usage: $0 create|remove DIR, or run DIR COMMAND..." >&2; exit 2 ;;
 esac
