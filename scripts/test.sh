@@ -12,7 +12,7 @@ scripts/lint/run.sh
 
 # What the passing tests of a preset found (figures, controls), from ctest's log.
 figures() {  # build-dir
-  awk '/^[0-9]+\/[0-9]+ Test: / { show = $3 ~ /^(fuzz[.]run|e2e[.]|unix[.]|pe[.]|image[.])/; next }
+  awk '/^[0-9]+\/[0-9]+ Test: / { show = $3 ~ /^(fuzz[.]run|e2e[.]|unix[.]|image[.])/; next }
        /^Output:$/ { getline; inside = show; next }
        /^<end of output>$/ { inside = 0 }
        inside { print "  " $0 }' "$1/Testing/Temporary/LastTest.log"

@@ -1,207 +1,149 @@
 #!/usr/bin/python3
-"""Holds mapcue.exe to its size limit and to what the three-section layout (cmake/compact.ld)
-and the directories filled after the link could silently break; the hardening flags are
-check_pe.py's. The layout is checked as the Windows loader checks it, which Wine does not,
-and each of those properties is then broken in a copy to make sure its check notices.
-Prints the size and the sections.
+"""Checks what mapcue.exe claims of its file: size, hardening, loading on every 32- and 64-bit
+Windows, its one import, its version resource. Prints the sections and each property, then
+breaks each property in a copy and makes sure its check notices, so that no check passes
+whatever it is given.
 
-usage: check_image.py IMAGE MAX_BYTES
-"""
-import struct
+usage: check_image.py EXE MAX_BYTES"""
 import sys
 
 import pefile
 
-from check_pe import add, or_field, verify
-
-SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
-IMPORT, RESOURCE, SECURITY, BASERELOC, IAT = 1, 2, 4, 5, 12
-HIGHLOW = pefile.RELOCATION_TYPE["IMAGE_REL_BASED_HIGHLOW"]
-
-
-def up(n, alignment):
-    return -(-n // alignment) * alignment
-
-
-def holder(pe, rva, length=1):
-    """The section whose bytes in the file hold all of [rva, rva + length), or None."""
-    return next((s for s in pe.sections if s.VirtualAddress <= rva and rva + length
-                 <= s.VirtualAddress + min(s.SizeOfRawData, s.Misc_VirtualSize)), None)
+DLL, SCN = pefile.DLL_CHARACTERISTICS, pefile.SECTION_CHARACTERISTICS
+BITS = {bit: DLL["IMAGE_DLLCHARACTERISTICS_" + bit]
+        for bit in ("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE")}
+# And no other bit: FORCE_INTEGRITY wants a signature, APPCONTAINER a sandbox, GUARD_CF a load
+# configuration; each stops the image on Windows, not Wine.
+WANTED = sum(BITS.values())
+WRITE, EXECUTE = SCN["IMAGE_SCN_MEM_WRITE"], SCN["IMAGE_SCN_MEM_EXECUTE"]
+RELOCS_STRIPPED = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
+KEYS = [b"Comments", b"CompanyName", b"FileDescription", b"FileVersion", b"InternalName",
+        b"LegalCopyright", b"OriginalFilename", b"ProductName", b"ProductVersion"]
 
 
-def address_words(pe):
-    """The RVAs of the 32-bit words in the sections' loaded bytes that hold an address in
-    the image, and how many were skipped. Not scanned: the directories (RVAs by their format;
-    UTF-16 resource text reads "x@" as 0x004000xx). Skipped: words overlapping a relocated
-    one (a relocated address followed by a small number reads as one)."""
-    opt = pe.OPTIONAL_HEADER
-    relocated = relocations(pe)
-    directories = [(d.VirtualAddress, d.VirtualAddress + d.Size) for i, d in
-                   enumerate(opt.DATA_DIRECTORY) if i in (IMPORT, RESOURCE, BASERELOC, IAT)]
-    found, skipped = set(), 0
-    for s in pe.sections:
-        data = s.get_data()[:s.Misc_VirtualSize]
-        for at in range(len(data) - 3):
-            rva, value = s.VirtualAddress + at, struct.unpack_from("<I", data, at)[0]
-            if (not 0 <= value - opt.ImageBase < opt.SizeOfImage
-                    or any(a <= rva < b for a, b in directories)):
-                continue
-            if rva not in relocated and any(abs(rva - r) < 4 for r in relocated):
-                skipped += 1
-            else:
-                found.add(rva)
-    return found, skipped
+def edit(get, field, value):
+    """A break that sets a field of a structure; value may derive from the old one."""
+    def brk(data):
+        pe = pefile.PE(data=data)
+        old = getattr(get(pe), field)
+        setattr(get(pe), field, value(old) if callable(value) else value)
+        return bytes(pe.write())
+    return brk
 
 
-def relocations(pe):
-    return {r.rva for b in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []) for r in b.entries
-            if r.type == HIGHLOW}
+def patch(old, new, after=b""):
+    """A break that rewrites the first `old` following `after`."""
+    def brk(data):
+        at = data.index(old, data.index(after))
+        return data[:at] + new + data[at + len(old):]
+    return brk
 
 
-def layout(pe, size):
-    """The Windows loader's rules for the layout, as (what, found, ok)."""
-    opt, sections = pe.OPTIONAL_HEADER, pe.sections
-    file_align, section_align = opt.FileAlignment, opt.SectionAlignment
-    pow2 = lambda n: n > 0 and not n & (n - 1)  # noqa: E731
-    # Each section where the one before ends, the first after the headers (the loader takes
-    # the raw size when the virtual size is 0); SizeOfImage where the last ends.
-    ends = [up(opt.SizeOfHeaders, section_align)] + [
-        s.VirtualAddress + up(s.Misc_VirtualSize or s.SizeOfRawData, section_align)
-        for s in sections]
-    table_end = (pe.DOS_HEADER.e_lfanew + 24 + pe.FILE_HEADER.SizeOfOptionalHeader
-                 + 40 * len(sections))
-    raw = [(s.PointerToRawData, s.SizeOfRawData) for s in sections]
-    raw_inside = all(length == 0 or (at % file_align == 0 and
-                     opt.SizeOfHeaders <= at <= size - length) for at, length in raw)
-    entry = holder(pe, opt.AddressOfEntryPoint)
-    directories = [(i, d) for i, d in enumerate(opt.DATA_DIRECTORY) if d.Size and i != SECURITY]
-    outside = [i for i, d in directories if holder(pe, d.VirtualAddress, d.Size) is None]
-    rsrc, iat = opt.DATA_DIRECTORY[RESOURCE], opt.DATA_DIRECTORY[IAT]
-    imports = getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])
-    slots = [f.address - opt.ImageBase for d in imports for f in d.imports]
-    # Import (with the tables its descriptors point to), IAT, resource and relocation bytes.
-    tables = [(d.VirtualAddress, d.Size) for i, d in directories
-              if i in (IMPORT, RESOURCE, BASERELOC, IAT)]
-    tables += [(d.struct.Name, 1) for d in imports] + [(d.struct.OriginalFirstThunk, 4)
-                                                         for d in imports]
-    tables += [(f.hint_name_table_rva, 2) for d in imports for f in d.imports]
-    exposed = [hex(rva) for rva, length in tables if holder(pe, rva, length) is None
-               or holder(pe, rva, length).Characteristics & (SCN_WRITE | SCN_EXECUTE)]
-    block_bytes = sum(b.struct.SizeOfBlock for b in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []))
-    words, skipped = address_words(pe)
-    relocated = relocations(pe)
+def utf16(text):
+    return text.encode("utf-16-le")
+
+
+def name(section):
+    return section.Name.rstrip(b"\0").decode(errors="replace")
+
+
+def properties(data, limit):
+    """(what, found, ok, a break that must make it fail) for each property."""
+    pe = pefile.PE(data=data)
+    opt, head, dll = pe.OPTIONAL_HEADER, pe.FILE_HEADER, pe.OPTIONAL_HEADER.DllCharacteristics
+    optional, file_header = (lambda pe: pe.OPTIONAL_HEADER), (lambda pe: pe.FILE_HEADER)
+    relocations = [r for b in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []) for r in b.entries
+                   if r.type != pefile.RELOCATION_TYPE["IMAGE_REL_BASED_ABSOLUTE"]]
+    stripped = head.Characteristics & RELOCS_STRIPPED
+    wx = [name(s) for s in pe.sections if s.Characteristics & WRITE and s.Characteristics & EXECUTE]
+    entry = pe.get_section_by_rva(opt.AddressOfEntryPoint)
+    dlls = [i.dll.decode() for i in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+    delayed = [i.dll.decode() for i in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
+    os_version = (opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion)
+    subsystem_version = (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion)
+    types = [t.id for t in pe.DIRECTORY_ENTRY_RESOURCE.entries]
+    version = lambda pe: pe.DIRECTORY_ENTRY_RESOURCE.entries[0].directory  # noqa: E731
+    ids = [i.id for i in version(pe).entries]
+    languages = [la.id for la in version(pe).entries[0].directory.entries]
+    info = getattr(pe, "FileInfo", [[]])[0]
+    tables = [t for i in info if i.Key == b"StringFileInfo" for t in i.StringTable]
+    strings = tables[0].entries if tables else {}
+    translations = [v.entry for i in info if i.Key == b"VarFileInfo" for v in i.Var]
     return [
-        ("alignments powers of two", f"file {file_align}, section {section_align}",
-         pow2(file_align) and pow2(section_align) and file_align <= section_align),
-        ("sections ascending and contiguous in memory",
-         " ".join(f"{s.VirtualAddress:#x}" for s in sections),
-         [s.VirtualAddress for s in sections] == ends[:-1]),
-        ("SizeOfImage the aligned end of the last section", f"{opt.SizeOfImage:#x}",
-         opt.SizeOfImage == ends[-1]),
-        ("SizeOfHeaders aligned and covering the section table",
-         f"{opt.SizeOfHeaders} for a table ending at {table_end}",
-         opt.SizeOfHeaders % file_align == 0 and table_end <= opt.SizeOfHeaders),
-        ("every section's raw data inside the file",
-         ", ".join(f"{at:#x}+{length:#x}" for at, length in raw) + f" in {size:#x} bytes",
-         raw_inside),
-        ("entry point inside executable code, above the headers", f"{opt.AddressOfEntryPoint:#x}",
-         entry is not None and bool(entry.Characteristics & SCN_EXECUTE)
-         and opt.AddressOfEntryPoint >= opt.SizeOfHeaders),
-        ("each data directory inside one section's file bytes",
-         f"directories {[i for i, _ in directories]}, outside {outside}", not outside),
-        ("resource directory at the start of its section", f"{rsrc.VirtualAddress:#x}",
-         rsrc.Size > 0 and any(s.VirtualAddress == rsrc.VirtualAddress for s in sections)),
-        # While it binds, the loader makes the IAT directory's range writable, and only that.
-        ("IAT directory covers every imported function's slot", f"{len(slots)} slots",
-         bool(slots) and all(iat.VirtualAddress <= rva <= iat.VirtualAddress + iat.Size - 4
-                             for rva in slots)),
-        ("imports, IAT, resources, relocations read-only",
-         f"{len(tables)} tables, writable or executable at {exposed}", not exposed),
-        ("relocation blocks add up to the directory's size",
-         f"{block_bytes} of {opt.DATA_DIRECTORY[BASERELOC].Size} bytes",
-         block_bytes > 0 and block_bytes == opt.DATA_DIRECTORY[BASERELOC].Size),
-        ("every word holding an address in the image relocated",
-         f"{len(words)} found by the scan ({skipped} overlapping a relocated one skipped), "
-         f"{len(relocated)} in the table, "
-         f"unrelocated at {[hex(rva) for rva in sorted(words - relocated)]}",
-         bool(words) and words == relocated),
+        ("size limit", f"{len(data)} bytes, limit {limit}", len(data) <= limit,
+         lambda data: data + bytes(limit)),
+        ("PE32 for i386", f"magic {opt.Magic:#x}, machine {head.Machine:#x}",
+         opt.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE
+         and head.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
+         edit(file_header, "Machine", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"])),
+    ] + [(bit, f"DllCharacteristics {dll:#06x}", bool(dll & value),
+          edit(optional, "DllCharacteristics", WANTED & ~value))
+         for bit, value in BITS.items()] + [
+        (f"DllCharacteristics exactly {WANTED:#06x}", f"{dll:#06x}", dll == WANTED,
+         edit(optional, "DllCharacteristics",
+              lambda old: old | DLL["IMAGE_DLLCHARACTERISTICS_FORCE_INTEGRITY"])),
+        # A Win32VersionValue makes Windows report another version to the process.
+        ("Win32VersionValue and LoaderFlags 0", f"{opt.Reserved1}, {opt.LoaderFlags}",
+         opt.Reserved1 == 0 and opt.LoaderFlags == 0, edit(optional, "Reserved1", 1)),
+        ("relocations kept", f"{len(relocations)}, stripped flag {'set' if stripped else 'clear'}",
+         relocations != [] and not stripped,
+         edit(file_header, "Characteristics", lambda old: old | RELOCS_STRIPPED)),
+        ("no section writable and executable", ", ".join(wx) or "none", not wx,
+         edit(lambda pe: pe.sections[0], "Characteristics", lambda old: old | WRITE | EXECUTE)),
+        ("entry point in executable code", name(entry) if entry else "outside every section",
+         entry is not None and bool(entry.Characteristics & EXECUTE),
+         edit(optional, "AddressOfEntryPoint", 0x10000000)),
+        ("console subsystem", f"subsystem {opt.Subsystem}",
+         opt.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"],
+         edit(optional, "Subsystem", pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])),
+        ("OS version 4.0 or lower", "%d.%d" % os_version, os_version <= (4, 0),
+         edit(optional, "MajorOperatingSystemVersion", 6)),
+        # The loader refuses subsystem versions below 3.10.
+        ("subsystem version 3.10 to 4.0", "%d.%d" % subsystem_version,
+         (3, 10) <= subsystem_version <= (4, 0), edit(optional, "MajorSubsystemVersion", 6)),
+        ("imports KERNEL32.dll only", ", ".join(dlls + delayed) or "none",
+         dlls == ["KERNEL32.dll"] and not delayed, patch(b"KERNEL32.dll\0", b"msvcrt.dll\0\0\0")),
+        ("time stamp 0", head.TimeDateStamp, head.TimeDateStamp == 0,
+         edit(file_header, "TimeDateStamp", 1)),
+        ("one resource, a version", types, types == [pefile.RESOURCE_TYPE["RT_VERSION"]],
+         edit(lambda pe: pe.DIRECTORY_ENTRY_RESOURCE.entries[0].struct, "Name",
+              pefile.RESOURCE_TYPE["RT_RCDATA"])),
+        ("version id 1", ids, ids == [1],
+         edit(lambda pe: version(pe).entries[0].struct, "Name", 2)),
+        ("version language 0x409", [hex(la) for la in languages], languages == [0x409],
+         edit(lambda pe: version(pe).entries[0].directory.entries[0].struct, "Name", 0x407)),
+        ("string block 040904E4", [t.LangID for t in tables],
+         [t.LangID for t in tables] == [b"040904E4"],
+         patch(utf16("040904E4"), utf16("040704E4"))),
+        ("string keys in their fixed order", list(strings), list(strings) == KEYS,
+         patch(utf16("CompanyName"), utf16("CompanyMame"))),
+        ("FileDescription is ProductName", strings.get(b"FileDescription"),
+         None is not strings.get(b"FileDescription") == strings.get(b"ProductName"),
+         patch(utf16("M"), utf16("m"), after=utf16("FileDescription"))),
+        ("translation 0x0409 0x04e4", translations,
+         translations == [{b"Translation": "0x0409 0x04e4"}],
+         patch(b"\x09\x04\xe4\x04", b"\x07\x04\xe4\x04", after=utf16("Translation"))),
     ]
-
-
-def drop_relocation(pe):
-    pe.DIRECTORY_ENTRY_BASERELOC[0].entries[0].struct.Data = 0  # to padding
-
-
-opt = lambda pe: pe.OPTIONAL_HEADER  # noqa: E731
-BREAKS = [  # in the order of layout()'s properties
-    add(opt, "FileAlignment", 0x100),
-    add(lambda pe: pe.sections[-1], "VirtualAddress", 0x1000),
-    add(opt, "SizeOfImage", 0x1000),
-    add(opt, "SizeOfHeaders", -0x100),
-    add(lambda pe: pe.sections[-1], "SizeOfRawData", 0x200),
-    add(opt, "AddressOfEntryPoint", -0x1000),
-    add(lambda pe: opt(pe).DATA_DIRECTORY[BASERELOC], "VirtualAddress", 0x1000),
-    add(lambda pe: opt(pe).DATA_DIRECTORY[RESOURCE], "VirtualAddress", 8),
-    add(lambda pe: opt(pe).DATA_DIRECTORY[IAT], "Size", -8),
-    or_field(lambda pe: pe.sections[-1], "Characteristics", SCN_WRITE),
-    add(lambda pe: opt(pe).DATA_DIRECTORY[BASERELOC], "Size", 8),
-    drop_relocation,
-]
 
 
 def main():
     path, limit = sys.argv[1], int(sys.argv[2])
     data = open(path, "rb").read()
-    pe = pefile.PE(data=data)
-    opt = pe.OPTIONAL_HEADER
-    size = len(data)
-    failures = []
-
-    def check(what, ok):
-        if not ok:
-            failures.append(what)
-
-    print(f"{size} bytes (limit {limit})")
-    for s in pe.sections:
-        flags = "".join(c for c, bit in (("R", 0x40000000), ("W", SCN_WRITE), ("X", SCN_EXECUTE))
-                        if s.Characteristics & bit)
-        name = s.Name.rstrip(b"\0").decode()
-        print(f"  {name:8} {s.Misc_VirtualSize:5} bytes, "
-              f"{s.SizeOfRawData:5} in the file, {flags}")
-    check(f"{size} bytes, above {limit}", size <= limit)
-    check("file alignment is not 512", opt.FileAlignment == 512)
-    check("checksum does not match the file", opt.CheckSum == pe.generate_checksum())
-    check("time stamp is set", pe.FILE_HEADER.TimeDateStamp == 0)
-    check("a writable section has bytes in the file",
-          all(s.SizeOfRawData == 0 for s in pe.sections if s.Characteristics & SCN_WRITE))
-
-    imports = [entry.dll.decode() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
-    resources = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
-    check("no version resource", resources is not None and any(
-        e.id == pefile.RESOURCE_TYPE["RT_VERSION"] for e in resources.entries))
-
-    # Every relocation must patch an address that lies in the image; a directory pointing at
-    # the wrong bytes reads as entries of other types or targets outside it.
-    relocations = [r for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])
-                   for r in block.entries
-                   if r.type != pefile.RELOCATION_TYPE["IMAGE_REL_BASED_ABSOLUTE"]]
-    check("no base relocations", relocations)
-    low, high = opt.ImageBase, opt.ImageBase + opt.SizeOfImage
-    for r in relocations:
-        if r.type != HIGHLOW or pe.get_section_by_rva(r.rva) is None:
-            check(f"relocation of type {r.type} at {r.rva:#x}", False)
-        elif not low <= pe.get_dword_at_rva(r.rva) < high:
-            check(f"relocation at {r.rva:#x} patches {pe.get_dword_at_rva(r.rva):#x}, "
-                  "outside the image", False)
-    print(f"  {len(relocations)} relocations, imports {imports}")
-
-    print("layout as the Windows loader checks it:")
-    broken = verify(data, lambda pe: layout(pe, size), BREAKS,
-                    lambda ok: "  ok  " if ok else "  FAIL")
-    for failure in failures:
-        print("FAIL", failure)
-    sys.exit(1 if failures or broken else 0)
+    print(f"{path}: {len(data)} bytes")
+    for s in pefile.PE(data=data).sections:
+        flags = "".join(f if s.Characteristics & SCN["IMAGE_SCN_MEM_" + bit] else "-"
+                        for f, bit in (("R", "READ"), ("W", "WRITE"), ("X", "EXECUTE")))
+        print(f"  {name(s):8} {s.Misc_VirtualSize:5} in memory {s.SizeOfRawData:5} in the file "
+              + flags)
+    results = properties(data, limit)
+    for what, found, ok, _ in results:
+        print(f"{'ok  ' if ok else 'FAIL'} {what}: {found}")
+    unnoticed = [what for what, _, _, brk in results
+                 if {w: ok for w, _, ok, _ in properties(brk(data), limit)}[what]]
+    print(f"each property broken in a copy: {len(results) - len(unnoticed)} of {len(results)}"
+          " noticed" + "".join(f"\nUNNOTICED {what}" for what in unnoticed))
+    return 1 if unnoticed or not all(ok for _, _, ok, _ in results) else 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
