@@ -52,21 +52,23 @@ $shares = @(
     @{ Name = "${tag}_" + 'L' * 56; Dir = 'l' }
 )
 # Status: what mapcue gives (0 the path, 1 ERROR_NOT_CONNECTED). Raw: what WNetGetConnectionA
-# answers with mapcue's 255-byte buffer; 234 (more data) for names too long for it, which must
-# then come whole with a larger one. Only the 300-byte name and the non-ASCII share are optional.
+# may answer with mapcue's 255-byte buffer; for a name too long for it 234 (more data), or the
+# whole name with a larger one. Only the 300-byte name and the non-ASCII share are optional.
+# Not connected: 2250, or 1203 when no provider knows the name and one of them has no network.
+$notConnected = 2250, 1203
 $drives = @(
-    @{ L = 'm'; Share = $shares[0]; Sub = ''; Status = 0; Raw = 0 }
-    @{ L = 'n'; Share = $shares[0]; Sub = '\docs'; Status = 0; Raw = 0 }
-    @{ L = 's'; Share = $shares[1]; Sub = '\two words'; Status = 0; Raw = 0 }
-    @{ L = 'u'; Share = $shares[2]; Sub = "\B$([char]0xFC)cher$([char]0x20AC)"; Status = 0; Raw = 0 }
-    @{ L = 'j'; Share = $shares[3]; Sub = "\$a\" + 'b' * 76; Status = 0; Raw = 0; Bytes = 254 }
-    @{ L = 'k'; Share = $shares[3]; Sub = "\$a\" + 'b' * 77; Status = 1; Raw = 234; Bytes = 255 }
-    @{ L = 'l'; Share = $shares[3]; Sub = "\$a\" + 'c' * 122; Status = 1; Raw = 234; Bytes = 300; MayRefuse = $true }
-    @{ L = 'r'; Status = 1; Raw = 1201; Remote = '\\nohost.invalid\share (remembered, unavailable)' }
-    @{ L = 't'; Status = 1; Raw = 2250; Remote = "subst of $root\subst" }
-    @{ L = 'c'; Status = 1; Raw = 2250; Remote = 'local disk' }
-    @{ L = 'q'; Status = 1; Raw = 2250; Remote = 'free letter' }
-    @{ L = 'h'; Status = 1; Raw = 2250; Remote = 'free letter' }
+    @{ L = 'm'; Share = $shares[0]; Sub = ''; Status = 0; Raw = @(0) }
+    @{ L = 'n'; Share = $shares[0]; Sub = '\docs'; Status = 0; Raw = @(0) }
+    @{ L = 's'; Share = $shares[1]; Sub = '\two words'; Status = 0; Raw = @(0) }
+    @{ L = 'u'; Share = $shares[2]; Sub = "\B$([char]0xFC)cher$([char]0x20AC)"; Status = 0; Raw = @(0) }
+    @{ L = 'j'; Share = $shares[3]; Sub = "\$a\" + 'b' * 76; Status = 0; Raw = @(0); Bytes = 254 }
+    @{ L = 'k'; Share = $shares[3]; Sub = "\$a\" + 'b' * 77; Status = 1; Raw = @(234); Bytes = 255 }
+    @{ L = 'l'; Share = $shares[3]; Sub = "\$a\" + 'c' * 122; Status = 1; Raw = @(234); Bytes = 300; MayRefuse = $true }
+    @{ L = 'r'; Status = 1; Raw = @(1201); Remote = '\\nohost.invalid\share (remembered, unavailable)' }
+    @{ L = 't'; Status = 1; Raw = $notConnected; Remote = "subst of $root\subst" }
+    @{ L = 'c'; Status = 1; Raw = $notConnected; Remote = 'local disk' }
+    @{ L = 'q'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
+    @{ L = 'h'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
 )
 $letter = @{}; foreach ($d in $drives) { $letter[$d.L] = $d }
 $os = Get-CimInstance Win32_OperatingSystem -ErrorAction SilentlyContinue
@@ -158,8 +160,8 @@ try {
     foreach ($d in $drives) {
         $p = Invoke-Raw $naive "$($d.L):"
         $raw = '{0}: status {1}, {2} bytes [{3}]' -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text
-        $ok = $p.Status -eq $d.Raw -and ($d.Raw -ne 0 -or $p.Text -ceq $d.Remote)
-        if ($d.Raw -eq 234) {
+        $ok = $d.Raw -contains $p.Status -and ($p.Status -ne 0 -or $p.Text -ceq $d.Remote)
+        if ($d.Raw -contains 234) {
             $whole = Invoke-Raw $naive "$($d.L): 4095"
             $raw += '; with 4095 bytes: status {0} [{1}]' -f $whole.Status, $whole.Text
             $ok = $ok -or ($whole.Status -eq 0 -and $whole.Text -ceq $d.Remote)
