@@ -174,9 +174,8 @@ void check(const std::string& name, const Case& want, Runner run) {
   }
   if (want.want == Want::drive_missing) return fail(name + ": drive not made: " + want.why);
   const Run got = run();
-  if (want.want == Want::junk_or_not_connected
-          ? one_sane_line(got)
-          : got.status == want.status && got.out == want.out) {
+  if (want.want == Want::junk_or_not_connected ? one_sane_line(got)
+                                               : got.status == want.status && got.out == want.out) {
     ++passed;
     return;
   }
@@ -424,7 +423,8 @@ void batch_group() {
     return c;
   };
   run_all("batch", std::string(cmd) + "\\cmd.exe", "cmd /c share-path.cmd ",
-          {through_batch(on('n')), through_batch(on('c')),
+          {through_batch(on('n')),
+           through_batch(on('c')),
            {"", 9, line("usage: share-path DRIVE_LETTER")}},
           dir.c_str());
 }
