@@ -182,6 +182,7 @@ try {
     $r = Invoke-Native $verinfo @($mapcue, $record)
     $r.Lines | ForEach-Object { Write-Host "  $_" }
     if ($r.Status -eq 0) { $passed++ } else { Fail "version record: verinfo status $($r.Status)" }
+    $report.Groups += "| version record | $([int]($r.Status -eq 0)) | $([int]($r.Status -ne 0)) | 0 |"
 
     $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*').Trim() } | Where-Object { $_ } |
         ForEach-Object { ($_ -split '\s+')[0] })
@@ -204,6 +205,7 @@ try {
     # Win32_MappedLogicalDisk names the whole remote path, folder included; Get-SmbMapping, which
     # may give only the share, is logged beside it.
     Step 'Cross-check: the network drives against Win32_MappedLogicalDisk'
+    $before = $passed, $failed, $skipped
     foreach ($d in $drives | Where-Object { $_.Share }) {
         if ($d.Marker -eq '~') { $skipped++; $report.Skips += "cross-check $($d.L): $($d.Why)"; continue }
         if ($d.Marker) { Fail "cross-check $($d.L): not made: $($d.Why)"; continue }
@@ -219,6 +221,7 @@ try {
             }
         } catch { Fail "cross-check $($d.L): $($_.Exception.Message)" }
     }
+    $report.Groups += "| cross-check | $($passed - $before[0]) | $($failed - $before[1]) | $($skipped - $before[2]) |"
 } catch {
     Fail "stopped: $($_.Exception.Message)"
     Write-Host $_.InvocationInfo.PositionMessage
