@@ -36,10 +36,10 @@ function Undo([string]$What, [scriptblock]$Action) {
     Write-Host "removing $What"
     try { & $Action } catch { Fail "cannot remove ${What}: $($_.Exception.Message)" }
 }
-# A drive not made here: '-' fails every case that needs it, '~' (optional here) skips them.
-function Set-NotMade($Drive, [string]$Marker, [string]$Why) {
-    if ($Drive.Marker) { return }
-    $Drive.Marker = $Marker; $Drive.Why = $Why; Write-Host "  $($Drive.L): not made ($Marker): $Why"
+# A drive or share not made here: '-' fails every case that needs it, '~' (optional here) skips them.
+function Set-NotMade($Made, [string]$Marker, [string]$Why) {
+    if ($Made.Marker) { return }
+    $Made.Marker = $Marker; $Made.Why = $Why; Write-Host "  $($Made.L)$($Made.Name): not made ($Marker): $Why"
 }
 
 $tag = 'mcq' + (Get-Random -Minimum 1000 -Maximum 10000)
@@ -94,7 +94,7 @@ try {
         if ($used -contains $d.L -or (Test-Path "HKCU:\Network\$($d.L)")) { throw "$($d.L): is taken" }
     }
     if ((New-Object System.IO.DriveInfo 'C').DriveType -ne 'Fixed') { Set-NotMade $letter.c '-' 'C: is no local disk' }
-    if ($acp -ne '1252') { $shares[2].Optional = "ANSI code page $acp cannot hold its name" }
+    if ($acp -ne '1252') { Set-NotMade $shares[2] '~' "ANSI code page $acp cannot hold its name" }
     if (Test-Path -LiteralPath $root) { throw "$root exists already" }
     [void][System.IO.Directory]::CreateDirectory($root); $madeRoot = $true
 
@@ -114,14 +114,14 @@ try {
     Assert-Native net @('user', $user, $password, '/add'); $madeUser = $true
 
     Step 'Making the shares'
-    foreach ($s in $shares | Where-Object { -not $_.Optional }) {
+    foreach ($s in $shares | Where-Object { -not $_.Marker }) {
         $s.Path = Join-Path $root $s.Dir
-        if ($serverReason) { $s.Reason = $serverReason; continue }
+        if ($serverReason) { Set-NotMade $s '-' $serverReason; continue }
         try {
             [void][System.IO.Directory]::CreateDirectory($s.Path)
             New-SmbShare -Name $s.Name -Path $s.Path -FullAccess "$env:COMPUTERNAME\$user" | Out-Null
             $s.Made = $true; Write-Host "share '$($s.Name)' on $($s.Path)"
-        } catch { $s.Reason = "share cannot be made: $($_.Exception.Message)"; Write-Host $s.Reason }
+        } catch { Set-NotMade $s '-' "share cannot be made: $($_.Exception.Message)" }
     }
 
     Step 'Mapping the network drives'
@@ -129,8 +129,7 @@ try {
         $d.Remote = '\\localhost\' + $d.Share.Name + $d.Sub
         $size = $ansi.GetByteCount($d.Remote)
         if ($d.Bytes -and $size -ne $d.Bytes) { throw "$($d.L): would be $size bytes, not $($d.Bytes)" }
-        if ($d.Share.Optional) { Set-NotMade $d '~' $d.Share.Optional; continue }
-        if ($d.Share.Reason) { Set-NotMade $d '-' $d.Share.Reason; continue }
+        if ($d.Share.Marker) { Set-NotMade $d $d.Share.Marker $d.Share.Why; continue }
         [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
         $account = "/user:$env:COMPUTERNAME\$user"
         Write-Host "net use $($d.L): $($d.Remote) $account <password> /persistent:no ($size bytes)"
