@@ -1,18 +1,20 @@
 #!/bin/sh
-# Packs DIST/mapcue-VERSION-win32.zip (mapcue.exe, README.md, LICENSE, SHA256SUMS) and its
-# own checksum beside it. Fixed modes, times and order, and no extra attributes, so the same
+# Packs DIST/mapcue-VERSION-win32.zip (the executables, README.md, LICENSE, SHA256SUMS) and
+# its own checksum beside it. Fixed modes, times and order, and no extra attributes, so the same
 # inputs give the same bytes. Run by the `release` build target.
-# usage: pack-release.sh MAPCUE_EXE VERSION DIST
+# usage: pack-release.sh VERSION DIST EXE...
 set -eu
-exe=$1 version=$2 dist=$3
+version=$1 dist=$2
+shift 2
 source=$(cd "$(dirname "$0")/.." && pwd)
 export TZ=UTC LC_ALL=C  # zip stores local times
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-cp "$exe" "$stage/mapcue.exe"
-cp "$source/README.md" "$source/LICENSE" "$stage/"
-files="mapcue.exe README.md LICENSE"
+cp "$@" "$source/README.md" "$source/LICENSE" "$stage/"
+files=""
+for exe; do files="$files $(basename "$exe")"; done
+files="$files README.md LICENSE"
 # shellcheck disable=SC2086
 (cd "$stage" && sha256sum $files >SHA256SUMS)
 files="$files SHA256SUMS"

@@ -31,7 +31,7 @@ map_drive() {  # letter answer server share [folder...]
   for folder in "$@"; do target="$target/$folder" unc="$unc\\$folder"; done
   mkdir -p "$WINEPREFIX/dosdevices/$target"
   ln -sfn "$target" "$WINEPREFIX/dosdevices/$letter:"
-  wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d network /f /reg:64 >/dev/null 2>&1
+  "$WINELOADER" reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d network /f /reg:64 >/dev/null 2>&1
   # The table holds bytes as mapcue prints them: in the ANSI code page.
   printf '%s\t%s\t%s\n' "$letter" "$answer" "$unc" | iconv -f UTF-8 -t CP1252 >>"$table"
 }
@@ -41,7 +41,7 @@ repeat() { printf "%${2}s" | tr ' ' "$1"; }  # char count
 create() {
   remove
   mkdir -p "$WINEPREFIX"
-  wineboot -i >"$WINEPREFIX/wineboot.log" 2>&1
+  "$WINELOADER" wineboot -i >"$WINEPREFIX/wineboot.log" 2>&1
   echo "# letter, answer, remote name; made by scripts/wine-prefix.sh" >"$table"
   map_drive m 0 fileserver public
   map_drive n 0 fileserver public docs

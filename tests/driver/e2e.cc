@@ -1,7 +1,7 @@
 // Starts the real mapcue.exe with exact raw command lines and checks its bytes and status,
 // under Wine or on Windows. What each drive letter must give comes from the drive table.
 // usage: e2e GROUP MAPCUE_EXE DRIVE_TABLE HELP_GOLDEN BATCH_EXAMPLE (Windows or host paths);
-// naive_lookup.exe, planted_mpr.dll and relocated_run.exe are taken from beside e2e.exe.
+// naive_lookup.exe and planted_mpr.dll are taken from beside e2e.exe.
 //
 // The drive table, written by whatever made the drives: one line a letter, bytes in the ANSI
 // code page, `#` comments, LETTER TAB ANSWER TAB REMOTE. ANSWER 0: mapcue prints REMOTE,
@@ -405,13 +405,6 @@ void nompr_group() {
           {{"n:", 1, none}, {"m", 1, none}, {"c:", 1, none}, help_for("")});
 }
 
-void relocated_group() {
-  // Windows moves the image on every start; Wine never does, so a host moves it here.
-  SetEnvironmentVariableA("MAPCUE_IMAGE", setup.exe.c_str());
-  run_all("relocated", setup.beside + "\\relocated_run.exe", "mapcue ",
-          {on('n'), on('J', "J"), on('c'), help_for("")});
-}
-
 // The README's batch example, through the real cmd.exe, with mapcue.exe in its folder.
 void batch_group() {
   const std::string dir = make_temp_dir("mapcue-batch");
@@ -439,8 +432,7 @@ constexpr Group GROUPS[] = {
     {"lookup", lookup_group},     {"help", help_group},     {"raw", raw_group},
     {"redirect", redirect_group}, {"spaced", spaced_group}, {"planted", planted_group},
     {"bytes", bytes_group},       {"lines", lines_group},   {"names", names_group},
-    {"stdout", stdout_group},     {"nompr", nompr_group},   {"relocated", relocated_group},
-    {"batch", batch_group},
+    {"stdout", stdout_group},     {"nompr", nompr_group},   {"batch", batch_group},
 };
 
 }  // namespace

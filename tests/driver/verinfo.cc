@@ -14,7 +14,7 @@ namespace {
 std::string report(const std::string& exe) {
   DWORD ignored = 0;
   std::vector<char> data(GetFileVersionInfoSizeA(exe.c_str(), &ignored));
-  if (data.empty() || !GetFileVersionInfoA(exe.c_str(), 0, data.size(), data.data())) {
+  if (data.empty() || !GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data())) {
     return "no version record\n";
   }
   char line[512];

@@ -1,20 +1,27 @@
 #!/usr/bin/python3
-"""Checks what mapcue.exe claims of its file: size, hardening, loading on every 32- and 64-bit
-Windows, its one import, its version resource. Prints the sections and each property, then
-breaks each property in a copy and makes sure its check notices, so that no check passes
-whatever it is given.
+"""Checks what mapcue.exe and mapcue64.exe claim of their files: size, hardening, loading on
+every Windows of their kind, their one import, their version resource. Prints the sections
+and each property, then breaks each property in a copy and makes sure its check notices, so
+that no check passes whatever it is given.
 
-usage: check_image.py EXE MAX_BYTES"""
+usage: check_image.py EXE MAX_BYTES [EXE MAX_BYTES...]"""
 import sys
 
 import pefile
 
-DLL, SCN = pefile.DLL_CHARACTERISTICS, pefile.SECTION_CHARACTERISTICS
-BITS = {bit: DLL["IMAGE_DLLCHARACTERISTICS_" + bit]
-        for bit in ("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE")}
-# And no other bit: FORCE_INTEGRITY wants a signature, APPCONTAINER a sandbox, GUARD_CF a load
-# configuration; each stops the image on Windows, not Wine.
-WANTED = sum(BITS.values())
+DLL, SCN, MACHINE = pefile.DLL_CHARACTERISTICS, pefile.SECTION_CHARACTERISTICS, pefile.MACHINE_TYPE
+I386, AMD64 = MACHINE["IMAGE_FILE_MACHINE_I386"], MACHINE["IMAGE_FILE_MACHINE_AMD64"]
+# Per machine: its name, optional header, DllCharacteristics and the subsystem versions its
+# loader takes (x86 from 3.10, x64 from 5.2; 4.0 and 5.2 keep every such Windows). No other
+# bit: FORCE_INTEGRITY wants a signature, APPCONTAINER a sandbox, GUARD_CF a load
+# configuration; each stops the image on Windows, not Wine. x64 has no SEH bit: its handlers
+# are found through the unwind tables.
+ARCHES = {
+    I386: ("PE32 for i386", pefile.OPTIONAL_HEADER_MAGIC_PE, AMD64,
+           ("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE"), (3, 10), (4, 0)),
+    AMD64: ("PE32+ for x64", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, I386,
+            ("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE"), (5, 2), (5, 2)),
+}
 WRITE, EXECUTE = SCN["IMAGE_SCN_MEM_WRITE"], SCN["IMAGE_SCN_MEM_EXECUTE"]
 RELOCS_STRIPPED = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
 KEYS = [b"Comments", b"CompanyName", b"FileDescription", b"FileVersion", b"InternalName",
@@ -47,8 +54,11 @@ def name(section):
     return section.Name.rstrip(b"\0").decode(errors="replace")
 
 
-def properties(data, limit):
+def properties(data, limit, machine):
     """(what, found, ok, a break that must make it fail) for each property."""
+    kind, magic, other, names, lowest, highest = ARCHES[machine]
+    bits = {bit: DLL["IMAGE_DLLCHARACTERISTICS_" + bit] for bit in names}
+    wanted = sum(bits.values())
     pe = pefile.PE(data=data)
     opt, head, dll = pe.OPTIONAL_HEADER, pe.FILE_HEADER, pe.OPTIONAL_HEADER.DllCharacteristics
     optional, file_header = (lambda pe: pe.OPTIONAL_HEADER), (lambda pe: pe.FILE_HEADER)
@@ -72,14 +82,12 @@ def properties(data, limit):
     return [
         ("size limit", f"{len(data)} bytes, limit {limit}", len(data) <= limit,
          lambda data: data + bytes(limit)),
-        ("PE32 for i386", f"magic {opt.Magic:#x}, machine {head.Machine:#x}",
-         opt.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE
-         and head.Machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
-         edit(file_header, "Machine", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"])),
+        (kind, f"magic {opt.Magic:#x}, machine {head.Machine:#x}",
+         opt.Magic == magic and head.Machine == machine, edit(file_header, "Machine", other)),
     ] + [(bit, f"DllCharacteristics {dll:#06x}", bool(dll & value),
-          edit(optional, "DllCharacteristics", WANTED & ~value))
-         for bit, value in BITS.items()] + [
-        (f"DllCharacteristics exactly {WANTED:#06x}", f"{dll:#06x}", dll == WANTED,
+          edit(optional, "DllCharacteristics", wanted & ~value))
+         for bit, value in bits.items()] + [
+        (f"DllCharacteristics exactly {wanted:#06x}", f"{dll:#06x}", dll == wanted,
          edit(optional, "DllCharacteristics",
               lambda old: old | DLL["IMAGE_DLLCHARACTERISTICS_FORCE_INTEGRITY"])),
         # A Win32VersionValue makes Windows report another version to the process.
@@ -96,13 +104,18 @@ def properties(data, limit):
         ("console subsystem", f"subsystem {opt.Subsystem}",
          opt.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"],
          edit(optional, "Subsystem", pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])),
-        ("OS version 4.0 or lower", "%d.%d" % os_version, os_version <= (4, 0),
+        ("OS version %d.%d or lower" % highest, "%d.%d" % os_version, os_version <= highest,
          edit(optional, "MajorOperatingSystemVersion", 6)),
-        # The loader refuses subsystem versions below 3.10.
-        ("subsystem version 3.10 to 4.0", "%d.%d" % subsystem_version,
-         (3, 10) <= subsystem_version <= (4, 0), edit(optional, "MajorSubsystemVersion", 6)),
+        ("subsystem version %d.%d to %d.%d" % (lowest + highest), "%d.%d" % subsystem_version,
+         lowest <= subsystem_version <= highest, edit(optional, "MajorSubsystemVersion", 6)),
         ("imports KERNEL32.dll only", ", ".join(dlls + delayed) or "none",
          dlls == ["KERNEL32.dll"] and not delayed, patch(b"KERNEL32.dll\0", b"msvcrt.dll\0\0\0")),
+    ] + ([
+        # Every function that calls another must have an entry, or Windows cannot walk it.
+        ("unwind tables kept", f"{len(getattr(pe, 'DIRECTORY_ENTRY_EXCEPTION', []))} functions",
+         bool(getattr(pe, "DIRECTORY_ENTRY_EXCEPTION", [])),
+         edit(lambda pe: pe.OPTIONAL_HEADER.DATA_DIRECTORY[3], "Size", 0)),
+    ] if machine == AMD64 else []) + [
         ("time stamp 0", head.TimeDateStamp, head.TimeDateStamp == 0,
          edit(file_header, "TimeDateStamp", 1)),
         ("one resource, a version", types, types == [pefile.RESOURCE_TYPE["RT_VERSION"]],
@@ -126,23 +139,33 @@ def properties(data, limit):
     ]
 
 
-def main():
-    path, limit = sys.argv[1], int(sys.argv[2])
+def check(path, limit):
     data = open(path, "rb").read()
     print(f"{path}: {len(data)} bytes")
-    for s in pefile.PE(data=data).sections:
+    pe = pefile.PE(data=data)
+    for s in pe.sections:
         flags = "".join(f if s.Characteristics & SCN["IMAGE_SCN_MEM_" + bit] else "-"
                         for f, bit in (("R", "READ"), ("W", "WRITE"), ("X", "EXECUTE")))
         print(f"  {name(s):8} {s.Misc_VirtualSize:5} in memory {s.SizeOfRawData:5} in the file "
               + flags)
-    results = properties(data, limit)
+    machine = pe.FILE_HEADER.Machine
+    if machine not in ARCHES:
+        print(f"FAIL machine {machine:#x} is neither i386 nor x64")
+        return False
+    results = properties(data, limit, machine)
     for what, found, ok, _ in results:
         print(f"{'ok  ' if ok else 'FAIL'} {what}: {found}")
     unnoticed = [what for what, _, _, brk in results
-                 if {w: ok for w, _, ok, _ in properties(brk(data), limit)}[what]]
+                 if {w: ok for w, _, ok, _ in properties(brk(data), limit, machine)}[what]]
     print(f"each property broken in a copy: {len(results) - len(unnoticed)} of {len(results)}"
           " noticed" + "".join(f"\nUNNOTICED {what}" for what in unnoticed))
-    return 1 if unnoticed or not all(ok for _, _, ok, _ in results) else 0
+    return not unnoticed and all(ok for _, _, ok, _ in results)
+
+
+def main():
+    args = sys.argv[1:]
+    results = [check(path, int(limit)) for path, limit in zip(args[::2], args[1::2])]
+    return 0 if results and all(results) else 1
 
 
 if __name__ == "__main__":

@@ -3,7 +3,7 @@
 # usage: mpr_loading.sh MAPCUE_EXE   (in the test prefix)
 log=$(mktemp)
 loads() {
-  WINEDEBUG=+loaddll wine "$1" "$2" >/dev/null 2>"$log"
+  WINEDEBUG=+loaddll "$WINELOADER" "$1" "$2" >/dev/null 2>"$log"
   grep -ci 'mpr\.dll' "$log"
 }
 help=$(loads "$1" /?)

@@ -14,7 +14,7 @@ log = open(os.path.join(os.environ["WINEPREFIX"], "wine-stderr.log"), "ab")
 def run(args, stdout, preexec=None, program=exe):
     begin = time.monotonic()
     try:
-        status = subprocess.run(["wine", program, *args], stdin=subprocess.DEVNULL, stdout=stdout,
+        status = subprocess.run([os.environ["WINELOADER"], program, *args], stdin=subprocess.DEVNULL, stdout=stdout,
                                 stderr=log, timeout=20, preexec_fn=preexec).returncode
     except subprocess.TimeoutExpired:
         status = "hung"

@@ -4,7 +4,7 @@
 # the program ends, so neither stream goes to ctest's pipe directly: both go to files, and
 # the output is replayed afterwards.
 out=$(mktemp)
-wine "$@" >"$out" 2>>"${WINEPREFIX:?}/wine-stderr.log"
+"$WINELOADER" "$@" >"$out" 2>>"${WINEPREFIX:?}/wine-stderr.log"
 status=$?
 cat "$out"
 rm -f "$out"
