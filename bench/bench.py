@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Times each call of mapcue.exe against its floors under one warm Wine prefix.
+"""Times each call of mapcue against its floors under one warm Wine prefix.
 
 Every round runs every command once, in a shuffled order, so drift (CPU frequency, page
 cache, a busy neighbour) falls on all of them alike; the ratios compare medians taken from
@@ -12,7 +12,6 @@ import json
 import os
 import random
 import re
-import shutil
 import statistics
 import subprocess
 import sys
@@ -29,20 +28,16 @@ GOALS = [  # label, numerator, denominator, bound
 ]
 
 
-def wine_loader():
-    # The Debian `wine` is a shell wrapper; calling the loader it picks keeps the wrapper's
-    # own start-up from diluting the ratios.
-    for path in ("/usr/lib/wine/wine", "/usr/lib/wine/wine64"):
-        if os.access(path, os.X_OK):
-            return path
-    return shutil.which("wine")
+def commands(loader):
+    # The build this host's Wine runs (scripts/wine-prefix.sh chose it), timed against floor
+    # programs built like it.
+    exe_path = os.environ["MAPCUE_EXE"]
+    build = os.path.dirname(exe_path)
 
-
-def commands(build, loader):
     def exe(path):
         return [loader, os.path.join(build, path)]
 
-    mapcue = exe("mapcue.exe")
+    mapcue = [loader, exe_path]
     # Both sides are started by path, so neither pays for Wine's start.exe.
     net = [loader, "C:\\windows\\system32\\net.exe", "use", "n:"]
     # label: (argv, expected status, expected stdout or None when not checked)
@@ -91,18 +86,17 @@ def quartiles(samples):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True, help="the windows preset's build folder")
     parser.add_argument("--out", required=True)
     parser.add_argument("--rounds", type=int, default=200)
     parser.add_argument("--warmup", type=int, default=10)
     parser.add_argument("--memory-runs", type=int, default=10)
     parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args()
-    if not os.environ.get("WINEPREFIX"):
-        sys.exit("WINEPREFIX must name a warm prefix with n: mapped (bench/run.sh makes one)")
+    if not os.environ.get("WINEPREFIX") or not os.environ.get("MAPCUE_EXE"):
+        sys.exit("run it through bench/run.sh: a warm prefix with n: mapped, and a build chosen")
     os.makedirs(args.out, exist_ok=True)
-    loader = wine_loader()
-    cmds = commands(os.path.abspath(args.build), loader)
+    loader = os.environ["WINELOADER"]
+    cmds = commands(loader)
     stderr = open(os.path.join(args.out, "wine-stderr.log"), "ab")
 
     statuses = {label: check(label, *spec, stderr, args.out) for label, spec in cmds.items()}
@@ -135,7 +129,8 @@ def main():
         lines.append(f"| {name} | {ratios[name]:.3f} | <= {bound} ({verdict}) |")
     uname = os.uname()
     wine = subprocess.run([loader, "--version"], capture_output=True, text=True).stdout.strip()
-    lines += ["", f"{args.rounds} interleaved rounds after {args.warmup} warm-up rounds, "
+    lines += ["", f"{os.path.basename(os.environ['MAPCUE_EXE'])}: {os.environ['MAPCUE_WHY']}; "
+              f"{args.rounds} interleaved rounds after {args.warmup} warm-up rounds, "
               f"{os.cpu_count()} CPUs, {uname.sysname} {uname.release}, {wine}"]
     table = "\n".join(lines)
     print(table)

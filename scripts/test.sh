@@ -1,7 +1,7 @@
 #!/bin/sh
 # Every test: a lint of the CI workflows; the portable core natively, under ASan and UBSan, and
-# fuzzed for a bounded time; then mapcue.exe end to end under Wine and the hardening of the
-# executable.
+# fuzzed for a bounded time; then each executable end to end under whichever Wine this host
+# runs, both on an emulated CPU, and the hardening of both files.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -12,7 +12,7 @@ scripts/lint/run.sh
 
 # What the passing tests of a preset found (figures, controls), from ctest's log.
 figures() {  # build-dir
-  awk '/^[0-9]+\/[0-9]+ Test: / { show = $3 ~ /^(fuzz[.]run|e2e[.]|unix[.]|image[.])/; next }
+  awk '/^[0-9]+\/[0-9]+ Test: / { show = $3 ~ /^(fuzz[.]run|(x86|x64)?[.]?(e2e|unix|control)[.]|wine[.]|cpu[.]|image[.])/; next }
        /^Output:$/ { getline; inside = show; next }
        /^<end of output>$/ { inside = 0 }
        inside { print "  " $0 }' "$1/Testing/Temporary/LastTest.log"

@@ -5,7 +5,8 @@
 #   j:, k:, l: -> \\fileserver\long\<200 a>\<35, 36, 81 b>: UNC forms of 254, 255 and 300 bytes
 #   u: -> \\fileserver\Öffentlich\Bücher€: non-ASCII names (code page 1252 under LC_ALL=C.UTF-8)
 # remove DIR: stops that prefix's wineserver (and no other) and deletes it.
-# run DIR COMMAND...: runs COMMAND in such a prefix, made first and removed afterwards.
+# run DIR COMMAND...: runs COMMAND in such a prefix, made first and removed afterwards, with
+#   MAPCUE_EXE naming the build this host's Wine runs, WINELOADER its loader, MAPCUE_WHY why.
 set -eu
 action=$1
 WINEPREFIX=$(realpath -m "$2")
@@ -41,7 +42,11 @@ repeat() { printf "%${2}s" | tr ' ' "$1"; }  # char count
 create() {
   remove
   mkdir -p "$WINEPREFIX"
-  "$WINELOADER" wineboot -i >"$WINEPREFIX/wineboot.log" 2>&1
+  "$WINELOADER" wineboot -i >"$WINEPREFIX/wineboot.log" 2>&1 || {
+    echo "wineboot failed; $WINEPREFIX/wineboot.log ends:" >&2
+    tail -n 5 "$WINEPREFIX/wineboot.log" >&2
+    exit 1
+  }
   echo "# letter, answer, remote name; made by scripts/wine-prefix.sh" >"$table"
   map_drive m 0 fileserver public
   map_drive n 0 fileserver public docs
@@ -56,11 +61,29 @@ create() {
   wineserver -p60 </dev/null >/dev/null 2>&1
 }
 
+# The shipped 32-bit file where this host's Wine starts 32-bit programs, else its x64 twin: a
+# kernel without IA-32 emulation cannot execute the 32-bit loader, installed or not.
+choose_build() {
+  build=$(cd "$(dirname "$0")/.." && pwd)/build/windows
+  if x86=$(/usr/lib/wine/wine --version 2>&1); then
+    MAPCUE_EXE=$build/mapcue.exe WINELOADER=/usr/lib/wine/wine
+    MAPCUE_WHY="this host's Wine runs 32-bit programs"
+  elif x64=$("$WINELOADER" --version 2>&1); then
+    MAPCUE_EXE=$build/x64/mapcue64.exe
+    MAPCUE_WHY="32-bit Wine cannot start here (/usr/lib/wine/wine: ${x86##*: }), so the x64 twin"
+  else
+    echo "no Wine can run programs here: 32-bit: $x86; 64-bit: $x64" >&2
+    exit 1
+  fi
+  export MAPCUE_EXE WINELOADER MAPCUE_WHY
+}
+
 case $action in
 create) create ;;
 remove) remove ;;
 run)
   shift 2
+  choose_build
   create
   trap remove EXIT
   "$@"
