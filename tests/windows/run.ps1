@@ -1,22 +1,27 @@
 # End to end on real Windows: maps real network drives, proves them with WNetGetConnectionA, writes
 # the drive table, runs every driver group and the version record on it, cross-checks the paths
 # and writes a report to the job summary. Windows PowerShell 5.1, as administrator, one process.
+# Exit 2: the kit could not get ready or cannot be trusted; 1: a mapcue case failed.
 # usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin FOLDER_OF_EXES
 param([Parameter(Mandatory = $true)][string]$Bin, [string]$Source)
+# Windows PowerShell 5.1 only (PSEdition is new in it): elsewhere Encoding.Default is not ANSI.
+if ($PSVersionTable.PSEdition -ne 'Desktop') { Write-Host "run.ps1 needs Windows PowerShell 5.1, not $($PSVersionTable.PSEdition) $($PSVersionTable.PSVersion)"; exit 2 }
 $ErrorActionPreference = 'Stop'
 if (-not $Source) { $Source = Split-Path (Split-Path $PSScriptRoot) }
-$ansi = [System.Text.Encoding]::Default  # the code page mapcue's bytes are in
-$passed = 0; $failed = 0; $skipped = 0
+$ansi = [System.Text.Encoding]::Default
+$passed = 0; $failed = 0; $skipped = 0; $kit = @()
 $report = @{ Table = @(); Raw = @(); Groups = @(); Skips = @(); Failures = @() }
 $madeRoot = $madeUser = $madeSubst = $madeRemembered = $madeNetworkKey = $false
 
 function Step([string]$Text) { Write-Host "`n== $Text" }
 function Fail([string]$Text) { $script:failed++; $script:report.Failures += $Text; Write-Host "FAIL $Text" }
+function Broken([string]$Text) { $script:kit += $Text; $script:report.Failures += "kit: $Text"; Write-Host "KIT $Text" }
 # Native tools answer through their status; their stderr must not become a terminating error, and
 # with standard input closed none of them can wait for an answer.
 function Invoke-Native([string]$Exe, [string[]]$ArgList) {
     $ErrorActionPreference = 'Continue'
     $lines = @($null | & $Exe @ArgList 2>&1 | ForEach-Object { "$_" })
+    $lines | ForEach-Object { Write-Host "  $_" }
     [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Text = ($lines -join ' ').Trim() }
 }
 function Assert-Native([string]$Exe, [string[]]$ArgList) {
@@ -34,12 +39,13 @@ function Invoke-Raw([string]$Exe, [string]$Arguments) {
 }
 function Undo([string]$What, [scriptblock]$Action) {
     Write-Host "removing $What"
-    try { & $Action } catch { Fail "cannot remove ${What}: $($_.Exception.Message)" }
+    try { & $Action } catch { Broken "cannot remove ${What}: $($_.Exception.Message)" }
 }
 # A drive or share not made here: '-' fails every case that needs it, '~' (optional here) skips them.
 function Set-NotMade($Made, [string]$Marker, [string]$Why) {
     if ($Made.Marker) { return }
     $Made.Marker = $Marker; $Made.Why = $Why; Write-Host "  $($Made.L)$($Made.Name): not made ($Marker): $Why"
+    if ($Marker -eq '-') { $script:kit += "$($Made.L)$($Made.Name) not made" }
 }
 
 $tag = 'mcq' + (Get-Random -Minimum 1000 -Maximum 10000)
@@ -86,6 +92,9 @@ try {
     foreach ($f in $mapcue, $e2e, $naive, $verinfo, $golden, $batch, $groupsFile, $record) {
         if (-not (Test-Path -LiteralPath $f)) { throw "missing $f" }
     }
+
+    Step 'Pre-flight: who runs this, the logon sessions, the connections already there'
+    foreach ($c in @('whoami', '/groups'), @('whoami', '/logonid'), @('klist', 'sessions'), @('net', 'use')) { Assert-Native $c[0] $c[1] }
 
     Step 'Checking that the drive letters are free'
     $used = [System.IO.Directory]::GetLogicalDrives() | ForEach-Object { $_.Substring(0, 1) }
@@ -134,7 +143,7 @@ try {
         $account = "/user:$env:COMPUTERNAME\$user"
         Write-Host "net use $($d.L): $($d.Remote) $account <password> /persistent:no ($size bytes)"
         $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $account, $password, '/persistent:no')
-        Write-Host "  status $($r.Status): $($r.Text)"
+        Write-Host "  status $($r.Status)"
         if ($r.Status -eq 0) { $d.Mapped = $true; continue }
         Set-NotMade $d $(if ($d.MayRefuse) { '~' } else { '-' }) "net use refused this $size-byte name with status $($r.Status): $($r.Text)"
     }
@@ -179,19 +188,18 @@ try {
 
     Step 'The version record, as Windows reads it (verinfo.exe)'
     $r = Invoke-Native $verinfo @($mapcue, $record)
-    $r.Lines | ForEach-Object { Write-Host "  $_" }
     if ($r.Status -eq 0) { $passed++ } else { Fail "version record: verinfo status $($r.Status)" }
     $report.Groups += "| version record | $([int]($r.Status -eq 0)) | $([int]($r.Status -ne 0)) | 0 |"
 
     $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*').Trim() } | Where-Object { $_ } |
         ForEach-Object { ($_ -split '\s+')[0] })
-    if ($groups.Count -eq 0) { Fail "no groups in $groupsFile" }
+    if ($groups.Count -eq 0) { throw "no groups in $groupsFile" }
     foreach ($g in $groups) {
         Step "Group $g"
         $r = Invoke-Native $e2e @($g, $mapcue, $table, $golden, $batch)
-        $r.Lines | ForEach-Object { Write-Host "  $_" }
         $report.Skips += @($r.Lines | Where-Object { $_ -match '^skip |: skipped' } | ForEach-Object { "${g}: $_" })
         $report.Failures += @($r.Lines | Where-Object { $_ -match '^FAIL ' } | ForEach-Object { "${g}: $_" })
+        if ($r.Lines -match '^FAIL control: ') { Broken "${g}: a sink the driver's control can write to" }
         $last = @($r.Lines | ForEach-Object { $_.Trim() } | Where-Object { $_ })[-1]
         if ($last -match "^$([regex]::Escape($g)): (\d+) passed, (\d+) failed(, (\d+) skipped)?$") {
             $counts = [int]$Matches[1], [int]$Matches[2], [int]$Matches[4]
@@ -222,7 +230,7 @@ try {
     }
     $report.Groups += "| cross-check | $($passed - $before[0]) | $($failed - $before[1]) | $($skipped - $before[2]) |"
 } catch {
-    Fail "stopped: $($_.Exception.Message)"
+    Broken "stopped: $($_.Exception.Message)"
     Write-Host $_.InvocationInfo.PositionMessage
 } finally {
     Step 'Removing what the run made'
@@ -239,10 +247,12 @@ try {
     if ($madeRoot) { Undo $root { Remove-Item -LiteralPath $root -Recurse -Force } }
 }
 $closing = "$passed passed, $failed failed, $skipped skipped"
-Write-Host "`n$closing"
+$status, $verdict = if ($kit) { 2, "the kit could not get ready or cannot be trusted: $($kit -join '; ')" }
+elseif ($failed -gt 0) { 1, 'a mapcue case failed' } else { 0, 'everything required passed' }
+Write-Host "`n$closing`nexit ${status}: $verdict"
 if ($env:GITHUB_STEP_SUMMARY) {
     $fence = '```'
-    $lines = @("## mapcue end to end: $image", '', "**$closing**; ANSI code page $acp", '',
+    $lines = @("## exit ${status}: $verdict", '', "mapcue end to end on $image", '', "**$closing**; ANSI code page $acp", '',
         '### Drive table (letter, answer, remote name or reason)', $fence) + $report.Table + @($fence, '',
         "### WNetGetConnectionA's own answers", $fence) + $report.Raw + @($fence, '',
         '| group | passed | failed | skipped |', '|---|--:|--:|--:|') + $report.Groups +
@@ -250,5 +260,4 @@ if ($env:GITHUB_STEP_SUMMARY) {
         "### Failed (first 40 of $($report.Failures.Count))", $fence) + @($report.Failures | Select-Object -First 40) + $fence
     [System.IO.File]::AppendAllText($env:GITHUB_STEP_SUMMARY, ($lines -join "`n") + "`n", (New-Object System.Text.UTF8Encoding $false))
 }
-if ($failed -gt 0) { exit 1 }
-exit 0
+exit $status
