@@ -11,7 +11,7 @@ if (-not $Source) { $Source = Split-Path (Split-Path $PSScriptRoot) }
 $ansi = [System.Text.Encoding]::Default
 $passed = 0; $failed = 0; $skipped = 0; $kit = @()
 $report = @{ Table = @(); Raw = @(); Groups = @(); Skips = @(); Failures = @() }
-$madeRoot = $madeUser = $madeSubst = $madeRemembered = $madeNetworkKey = $false
+$madeRoot = $madeUser = $madeSubst = $madeRemembered = $false
 
 function Step([string]$Text) { Write-Host "`n== $Text" }
 function Fail([string]$Text) { $script:failed++; $script:report.Failures += $Text; Write-Host "FAIL $Text" }
@@ -58,8 +58,8 @@ $shares = @(
     @{ Name = "${tag}_" + 'L' * 56; Dir = 'l' }
 )
 # Status: what mapcue gives (0 the path, 1 ERROR_NOT_CONNECTED). Raw: what WNetGetConnectionA
-# may answer with mapcue's 255-byte buffer; for a name too long for it 234 (more data), or the
-# whole name with a larger one. Only the 300-byte name and the non-ASCII share are optional.
+# must answer with mapcue's 255-byte buffer; for a name too long for it 234 (more data), and then
+# the whole name with 4095 bytes. Only the 300-byte name and the non-ASCII share are optional.
 # Not connected: 2250, or 1203 when no provider knows the name and one of them has no network.
 $notConnected = 2250, 1203
 $drives = @(
@@ -70,7 +70,7 @@ $drives = @(
     @{ L = 'j'; Share = $shares[3]; Sub = "\$a\" + 'b' * 76; Status = 0; Raw = @(0); Bytes = 254 }
     @{ L = 'k'; Share = $shares[3]; Sub = "\$a\" + 'b' * 77; Status = 1; Raw = @(234); Bytes = 255 }
     @{ L = 'l'; Share = $shares[3]; Sub = "\$a\" + 'c' * 122; Status = 1; Raw = @(234); Bytes = 300; MayRefuse = $true }
-    @{ L = 'r'; Status = 1; Raw = @(1201); Remote = '\\nohost.invalid\share (remembered, unavailable)' }
+    @{ L = 'r'; Share = $shares[0]; Sub = ''; Status = 1; Raw = @(1201); Remember = $true }
     @{ L = 't'; Status = 1; Raw = $notConnected; Remote = "subst of $root\subst" }
     @{ L = 'c'; Status = 1; Raw = $notConnected; Remote = 'local disk' }
     @{ L = 'q'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
@@ -92,6 +92,11 @@ try {
     foreach ($f in $mapcue, $e2e, $naive, $verinfo, $golden, $batch, $groupsFile, $record) {
         if (-not (Test-Path -LiteralPath $f)) { throw "missing $f" }
     }
+    Add-Type -Namespace Kit -Name Api -MemberDefinition @'
+[DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetGetConnectionW(string local, System.Text.StringBuilder remote, ref int size);
+[DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetCancelConnection2W(string name, int flags, bool force);
+[DllImport("kernel32.dll", CharSet = CharSet.Unicode)] public static extern int QueryDosDeviceW(string device, System.Text.StringBuilder target, int size);
+'@
 
     Step 'Pre-flight: who runs this, the logon sessions, the connections already there'
     foreach ($c in @('whoami', '/groups'), @('whoami', '/logonid'), @('klist', 'sessions'), @('net', 'use')) { Assert-Native $c[0] $c[1] }
@@ -140,42 +145,52 @@ try {
         if ($d.Bytes -and $size -ne $d.Bytes) { throw "$($d.L): would be $size bytes, not $($d.Bytes)" }
         if ($d.Share.Marker) { Set-NotMade $d $d.Share.Marker $d.Share.Why; continue }
         [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
-        $account = "/user:$env:COMPUTERNAME\$user"
-        Write-Host "net use $($d.L): $($d.Remote) $account <password> /persistent:no ($size bytes)"
-        $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $account, $password, '/persistent:no')
+        $account = "/user:$env:COMPUTERNAME\$user"; $persist = "/persistent:$(if ($d.Remember) { 'yes' } else { 'no' })"
+        Write-Host "net use $($d.L): $($d.Remote) $account <password> $persist ($size bytes)"
+        $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $account, $password, $persist)
         Write-Host "  status $($r.Status)"
-        if ($r.Status -eq 0) { $d.Mapped = $true; continue }
+        if ($r.Status -eq 0 -or $d.Remember) { $d.Mapped = $r.Status -eq 0; continue }
         Set-NotMade $d $(if ($d.MayRefuse) { '~' } else { '-' }) "net use refused this $size-byte name with status $($r.Status): $($r.Text)"
     }
 
-    # Remembered in the user's profile as Windows keeps a persistent connection, never connected:
-    # WNetGetConnectionA must answer 1201 (unavailable), not 2250 (not a network drive).
-    Step 'Remembering an unavailable connection as R:'
-    if (-not (Test-Path 'HKCU:\Network')) { New-Item 'HKCU:\Network' | Out-Null; $madeNetworkKey = $true }
-    New-Item 'HKCU:\Network\R' | Out-Null; $madeRemembered = $true
-    foreach ($v in @(@('RemotePath', '\\nohost.invalid\share', 'String'),
-            @('ProviderName', 'Microsoft Windows Network', 'String'), @('ProviderType', 0x20000, 'DWord'),
-            @('ConnectionType', 1, 'DWord'), @('UserName', '', 'String'))) {
-        New-ItemProperty -Path 'HKCU:\Network\R' -Name $v[0] -Value $v[1] -PropertyType $v[2] | Out-Null
-    }
+    # WNetCancelConnection2 without CONNECT_UPDATE_PROFILE keeps the profile's entry, which answers
+    # 1201 (remembered, unavailable). Written by hand only where Windows would not, and so marked.
+    Step 'R: remembered by Windows, its live connection dropped'
+    $d = $letter.r; $remote = $d.Remote; $madeRemembered = $true
+    $why = if (-not $d.Mapped) { 'net use could not map it' }
+    elseif (($status = [Kit.Api]::WNetCancelConnection2W('R:', 0, $true)) -ne 0) { "WNetCancelConnection2W gave $status" }
+    elseif (-not (Test-Path 'HKCU:\Network\R')) { 'Windows wrote no HKCU:\Network\R' }
+    $d.Mapped = $false; $d.Remote += " (remembered by $(if ($why) { "hand: $why" } else { 'Windows' }), not connected)"
+    if ($why) { New-Item 'HKCU:\Network\R' -Force | Out-Null
+        @{ RemotePath = $remote; ProviderName = 'Microsoft Windows Network'; ProviderType = 0x20000; ConnectionType = 1; UserName = '' }.GetEnumerator() |
+            ForEach-Object { New-ItemProperty 'HKCU:\Network\R' $_.Key -Value $_.Value -PropertyType $(if ($_.Value -is [int]) { 'DWord' } else { 'String' }) | Out-Null } }
 
     Step "subst T: $root\subst"
     [void][System.IO.Directory]::CreateDirectory("$root\subst")
     $r = Invoke-Native subst @('T:', "$root\subst")
     if ($r.Status -eq 0) { $madeSubst = $true } else { Set-NotMade $letter.t '-' "subst gave status $($r.Status): $($r.Text)" }
 
-    Step 'What WNetGetConnectionA answers (naive_lookup.exe), held to what the table will claim'
+    # Every letter's answers must be what was set up, or it counts as not made: naive_lookup.exe's
+    # WNetGetConnectionA, and WNetGetConnectionW here, which must name a mapped drive whole.
+    Step 'What WNetGetConnectionA (naive_lookup.exe) and WNetGetConnectionW answer, held to the table'
     foreach ($d in $drives) {
-        $p = Invoke-Raw $naive "$($d.L):"
-        $raw = '{0}: status {1}, {2} bytes [{3}]' -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text
-        $ok = $d.Raw -contains $p.Status -and ($p.Status -ne 0 -or $p.Text -ceq $d.Remote)
+        $p = Invoke-Raw $naive "$($d.L):"; $size = 32768; $wide = New-Object System.Text.StringBuilder $size
+        $w = [Kit.Api]::WNetGetConnectionW("$($d.L):", $wide, [ref]$size); $d.Wide = "$wide"
+        $raw = '{0}: status {1}, {2} bytes [{3}]; W: status {4} [{5}]' -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text, $w, $wide
+        $ok = $d.Raw -contains $p.Status -and ($p.Status -ne 0 -or $p.Text -ceq $d.Remote) -and
+            $(if ($d.Mapped) { $w -eq 0 -and $d.Wide -ceq $d.Remote } else { $d.Raw -contains $w })
         if ($d.Raw -contains 234) {
             $whole = Invoke-Raw $naive "$($d.L): 4095"
             $raw += '; with 4095 bytes: status {0} [{1}]' -f $whole.Status, $whole.Text
-            $ok = $ok -or ($whole.Status -eq 0 -and $whole.Text -ceq $d.Remote)
+            $ok = $ok -and $whole.Status -eq 0 -and $whole.Text -ceq $d.Remote
+        }
+        if ($d.L -eq 't') {  # the subst drive, there and pointing at its folder
+            $target = New-Object System.Text.StringBuilder 32768; [void][Kit.Api]::QueryDosDeviceW('T:', $target, 32768)
+            $raw += "; QueryDosDevice [$target]; in GetLogicalDrives: $($listed = [System.IO.Directory]::GetLogicalDrives() -contains 'T:\'; $listed)"
+            $ok = $ok -and $listed -and "$target" -eq "\??\$root\subst"
         }
         Write-Host "  $raw"; $report.Raw += $raw
-        if (-not $ok) { Set-NotMade $d '-' "WNetGetConnectionA does not agree: $raw" }
+        if (-not $ok) { Set-NotMade $d '-' "not what was set up: $raw" }
     }
 
     Step 'Drive table'
@@ -209,11 +224,11 @@ try {
         } else { Fail "group ${g}: no closing line (driver status $($r.Status))" }
     }
 
-    # Win32_MappedLogicalDisk names the whole remote path, folder included; Get-SmbMapping, which
-    # may give only the share, is logged beside it.
-    Step 'Cross-check: the network drives against Win32_MappedLogicalDisk'
+    # Against WNetGetConnectionW from this session; Win32_MappedLogicalDisk and Get-SmbMapping,
+    # which may come from another session or name only the share, are logged beside it.
+    Step 'Cross-check: the network drives against WNetGetConnectionW'
     $before = $passed, $failed, $skipped
-    foreach ($d in $drives | Where-Object { $_.Share }) {
+    foreach ($d in $drives | Where-Object { $_.Share -and -not $_.Remember }) {
         if ($d.Marker -eq '~') { $skipped++; $report.Skips += "cross-check $($d.L): $($d.Why)"; continue }
         if ($d.Marker) { Fail "cross-check $($d.L): not made: $($d.Why)"; continue }
         try {
@@ -221,10 +236,10 @@ try {
             $provider = (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName
             $smb = (Get-SmbMapping -LocalPath $drive -ErrorAction SilentlyContinue).RemotePath
             $got = Invoke-Raw $mapcue "$($d.L):"
-            $want = if ($d.Status -eq 0) { "$($d.Remote)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
-            Write-Host "  $drive Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
-            if ($provider -ceq $d.Remote -and $got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
-                Fail "cross-check $($d.L): want [$($d.Remote)] mapped, mapcue $($d.Status) [$($want.Trim())]"
+            $want = if ($d.Status -eq 0) { "$($d.Wide)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
+            Write-Host "  $drive W [$($d.Wide)], Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
+            if ($got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
+                Fail "cross-check $($d.L): want mapcue $($d.Status) [$($want.Trim())]"
             }
         } catch { Fail "cross-check $($d.L): $($_.Exception.Message)" }
     }
@@ -238,8 +253,9 @@ try {
         Undo "$($d.L):" { Assert-Native net @('use', "$($d.L):", '/delete', '/y') }
     }
     if ($madeSubst) { Undo 'T:' { Assert-Native subst @('T:', '/d') } }
-    if ($madeRemembered) { Undo 'HKCU:\Network\R' { Remove-Item 'HKCU:\Network\R' -Recurse } }
-    if ($madeNetworkKey) { Undo 'HKCU:\Network' { Remove-Item 'HKCU:\Network' } }
+    # CONNECT_UPDATE_PROFILE removes a remembered connection; what it leaves is removed by hand.
+    if ($madeRemembered) { Undo 'the remembered R:' { $status = [Kit.Api]::WNetCancelConnection2W('R:', 1, $true)
+        if (Test-Path 'HKCU:\Network\R') { Remove-Item 'HKCU:\Network\R' -Recurse; throw "WNetCancelConnection2W gave $status, left the key" } } }
     foreach ($s in $shares | Where-Object { $_.Made }) {
         Undo "share $($s.Name)" { Remove-SmbShare -Name $s.Name -Force }
     }
@@ -254,7 +270,7 @@ if ($env:GITHUB_STEP_SUMMARY) {
     $fence = '```'
     $lines = @("## exit ${status}: $verdict", '', "mapcue end to end on $image", '', "**$closing**; ANSI code page $acp", '',
         '### Drive table (letter, answer, remote name or reason)', $fence) + $report.Table + @($fence, '',
-        "### WNetGetConnectionA's own answers", $fence) + $report.Raw + @($fence, '',
+        "### WNetGetConnectionA's and WNetGetConnectionW's own answers", $fence) + $report.Raw + @($fence, '',
         '| group | passed | failed | skipped |', '|---|--:|--:|--:|') + $report.Groups +
         @('', "### Skipped ($($report.Skips.Count))", $fence) + $report.Skips + @($fence, '',
         "### Failed (first 40 of $($report.Failures.Count))", $fence) + @($report.Failures | Select-Object -First 40) + $fence
