@@ -1,9 +1,9 @@
-# End to end on real Windows: maps real network drives, proves them with WNetGetConnectionA, writes
-# the drive table, runs every driver group and the version record on it, cross-checks the paths
-# and writes a report to the job summary. Windows PowerShell 5.1, as administrator, one process.
-# Exit 2: the kit could not get ready or cannot be trusted; 1: a mapcue case failed.
-# usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin FOLDER_OF_EXES
-param([Parameter(Mandatory = $true)][string]$Bin, [string]$Source)
+# End to end on real Windows: maps real network drives once and proves them from this session, then
+# runs on each file (DIR: one mapcue*.exe and its build's test programs) every driver group, the
+# version record, the negative control and a cross-check; reports to the job summary. As admin,
+# one process. Exit 2: the kit could not get ready or cannot be trusted; 1: a mapcue case failed.
+# usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin DIR[,DIR...]
+param([Parameter(Mandatory = $true)][string[]]$Bin, [string]$Source)
 # Windows PowerShell 5.1 only (PSEdition is new in it): elsewhere Encoding.Default is not ANSI.
 if ($PSVersionTable.PSEdition -ne 'Desktop') { Write-Host "run.ps1 needs Windows PowerShell 5.1, not $($PSVersionTable.PSEdition) $($PSVersionTable.PSVersion)"; exit 2 }
 $ErrorActionPreference = 'Stop'
@@ -22,7 +22,7 @@ function Invoke-Native([string]$Exe, [string[]]$ArgList) {
     $ErrorActionPreference = 'Continue'
     $lines = @($null | & $Exe @ArgList 2>&1 | ForEach-Object { "$_" })
     $lines | ForEach-Object { Write-Host "  $_" }
-    [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Text = ($lines -join ' ').Trim() }
+    [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Text = ($lines -join ' ').Trim(); Closing = @($lines | ForEach-Object Trim | Where-Object { $_ })[-1] }
 }
 function Assert-Native([string]$Exe, [string[]]$ArgList) {
     $r = Invoke-Native $Exe $ArgList
@@ -85,11 +85,14 @@ Write-Host "$image`nANSI code page: $acp"
 try {
     $me = New-Object System.Security.Principal.WindowsPrincipal ([System.Security.Principal.WindowsIdentity]::GetCurrent())
     if (-not $me.IsInRole([System.Security.Principal.WindowsBuiltInRole]::Administrator)) { throw 'not elevated' }
-    $Bin = (Resolve-Path $Bin).Path
-    $mapcue = "$Bin\mapcue.exe"; $e2e = "$Bin\e2e.exe"; $naive = "$Bin\naive_lookup.exe"; $verinfo = "$Bin\verinfo.exe"
+    $files = @(foreach ($dir in ($Bin -split ',' | Resolve-Path).Path) {
+        $f = @{ Exe = @(Get-ChildItem $dir -Filter 'mapcue*.exe').FullName }
+        if ($f.Exe.Count -ne 1) { throw "$dir holds $($f.Exe.Count) mapcue*.exe, not one" }
+        foreach ($p in 'e2e', 'naive_lookup', 'verinfo', 'buffer_control') { $f[$p] = Join-Path $dir "$p.exe" }; $f
+    })
     $golden = "$Source\tests\data\help.golden"; $batch = "$Source\examples\share-path.cmd"
     $groupsFile = "$Source\tests\driver\groups.txt"; $record = "$Source\tests\data\verinfo.expected"
-    foreach ($f in $mapcue, $e2e, $naive, $verinfo, $golden, $batch, $groupsFile, $record) {
+    foreach ($f in @($files | ForEach-Object { $_.Values }) + @($golden, $batch, $groupsFile, $record)) {
         if (-not (Test-Path -LiteralPath $f)) { throw "missing $f" }
     }
     Add-Type -Namespace Kit -Name Api -MemberDefinition @'
@@ -174,13 +177,13 @@ try {
     # WNetGetConnectionA, and WNetGetConnectionW here, which must name a mapped drive whole.
     Step 'What WNetGetConnectionA (naive_lookup.exe) and WNetGetConnectionW answer, held to the table'
     foreach ($d in $drives) {
-        $p = Invoke-Raw $naive "$($d.L):"; $size = 32768; $wide = New-Object System.Text.StringBuilder $size
+        $p = Invoke-Raw $files[0].naive_lookup "$($d.L):"; $size = 32768; $wide = New-Object System.Text.StringBuilder $size
         $w = [Kit.Api]::WNetGetConnectionW("$($d.L):", $wide, [ref]$size); $d.Wide = "$wide"
         $raw = '{0}: status {1}, {2} bytes [{3}]; W: status {4} [{5}]' -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text, $w, $wide
         $ok = $d.Raw -contains $p.Status -and ($p.Status -ne 0 -or $p.Text -ceq $d.Remote) -and
             $(if ($d.Mapped) { $w -eq 0 -and $d.Wide -ceq $d.Remote } else { $d.Raw -contains $w })
         if ($d.Raw -contains 234) {
-            $whole = Invoke-Raw $naive "$($d.L): 4095"
+            $whole = Invoke-Raw $files[0].naive_lookup "$($d.L): 4095"
             $raw += '; with 4095 bytes: status {0} [{1}]' -f $whole.Status, $whole.Text
             $ok = $ok -and $whole.Status -eq 0 -and $whole.Text -ceq $d.Remote
         }
@@ -201,49 +204,60 @@ try {
     [System.IO.File]::WriteAllText($table, ($report.Table -join "`n") + "`n", $ansi)
     $report.Table | ForEach-Object { Write-Host "  $_" }
 
-    Step 'The version record, as Windows reads it (verinfo.exe)'
-    $r = Invoke-Native $verinfo @($mapcue, $record)
-    if ($r.Status -eq 0) { $passed++ } else { Fail "version record: verinfo status $($r.Status)" }
-    $report.Groups += "| version record | $([int]($r.Status -eq 0)) | $([int]($r.Status -ne 0)) | 0 |"
-
     $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*').Trim() } | Where-Object { $_ } |
         ForEach-Object { ($_ -split '\s+')[0] })
     if ($groups.Count -eq 0) { throw "no groups in $groupsFile" }
-    foreach ($g in $groups) {
-        Step "Group $g"
-        $r = Invoke-Native $e2e @($g, $mapcue, $table, $golden, $batch)
-        $report.Skips += @($r.Lines | Where-Object { $_ -match '^skip |: skipped' } | ForEach-Object { "${g}: $_" })
-        $report.Failures += @($r.Lines | Where-Object { $_ -match '^FAIL ' } | ForEach-Object { "${g}: $_" })
-        if ($r.Lines -match '^FAIL control: ') { Broken "${g}: a sink the driver's control can write to" }
-        $last = @($r.Lines | ForEach-Object { $_.Trim() } | Where-Object { $_ })[-1]
-        if ($last -match "^$([regex]::Escape($g)): (\d+) passed, (\d+) failed(, (\d+) skipped)?$") {
-            $counts = [int]$Matches[1], [int]$Matches[2], [int]$Matches[4]
-            $passed += $counts[0]; $failed += $counts[1]; $skipped += $counts[2]
-            $report.Groups += "| $g | $($counts -join ' | ') |"
-            if ($r.Status -ne 0 -and $counts[1] -eq 0) { Fail "group ${g}: driver status $($r.Status)" }
-        } else { Fail "group ${g}: no closing line (driver status $($r.Status))" }
-    }
+    foreach ($f in $files) {
+        $name = Split-Path -Leaf $f.Exe
+        Step "The version record of $name, as Windows reads it (verinfo.exe)"
+        $expected = "$root\verinfo-$name.expected"
+        [System.IO.File]::WriteAllText($expected, [System.IO.File]::ReadAllText($record).Replace('"mapcue.exe"', "`"$name`""), $ansi)
+        $r = Invoke-Native $f.verinfo @($f.Exe, $expected)
+        if ($r.Status -eq 0) { $passed++ } else { Fail "version record of ${name}: verinfo status $($r.Status)" }
+        $report.Groups += "| $name version record | $([int]($r.Status -eq 0)) | $([int]($r.Status -ne 0)) | 0 |"
 
-    # Against WNetGetConnectionW from this session; Win32_MappedLogicalDisk and Get-SmbMapping,
-    # which may come from another session or name only the share, are logged beside it.
-    Step 'Cross-check: the network drives against WNetGetConnectionW'
-    $before = $passed, $failed, $skipped
-    foreach ($d in $drives | Where-Object { $_.Share -and -not $_.Remember }) {
-        if ($d.Marker -eq '~') { $skipped++; $report.Skips += "cross-check $($d.L): $($d.Why)"; continue }
-        if ($d.Marker) { Fail "cross-check $($d.L): not made: $($d.Why)"; continue }
-        try {
-            $drive = "$($d.L.ToUpper()):"
-            $provider = (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName
-            $smb = (Get-SmbMapping -LocalPath $drive -ErrorAction SilentlyContinue).RemotePath
-            $got = Invoke-Raw $mapcue "$($d.L):"
-            $want = if ($d.Status -eq 0) { "$($d.Wide)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
-            Write-Host "  $drive W [$($d.Wide)], Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
-            if ($got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
-                Fail "cross-check $($d.L): want mapcue $($d.Status) [$($want.Trim())]"
-            }
-        } catch { Fail "cross-check $($d.L): $($_.Exception.Message)" }
+        foreach ($g in $groups) {
+            Step "$name, group $g"
+            $r = Invoke-Native $f.e2e @($g, $f.Exe, $table, $golden, $batch)
+            $report.Skips += @($r.Lines | Where-Object { $_ -match '^skip |: skipped' } | ForEach-Object { "$name ${g}: $_" })
+            $report.Failures += @($r.Lines | Where-Object { $_ -match '^FAIL ' } | ForEach-Object { "$name ${g}: $_" })
+            if ($r.Lines -match '^FAIL control: ') { Broken "$name ${g}: a sink the driver's control can write to" }
+            if ($r.Closing -match "^$([regex]::Escape($g)): (\d+) passed, (\d+) failed(, (\d+) skipped)?$") {
+                $counts = [int]$Matches[1], [int]$Matches[2], [int]$Matches[4]
+                $passed += $counts[0]; $failed += $counts[1]; $skipped += $counts[2]
+                $report.Groups += "| $name $g | $($counts -join ' | ') |"
+                if ($r.Status -ne 0 -and $counts[1] -eq 0) { Fail "$name group ${g}: driver status $($r.Status)" }
+            } else { Fail "$name group ${g}: no closing line (driver status $($r.Status))" }
+        }
+
+        Step "The negative control beside ${name}: a lookup handing over 256 bytes, to be caught on k: and K: alone"
+        $lookup, $names = 'lookup', 'names' | ForEach-Object { Invoke-Native $f.e2e @($_, $f.buffer_control, $table, $golden, $batch) }
+        $caught = $lookup.Closing -eq 'lookup: 11 passed, 0 failed' -and $names.Closing -match '^names: \d+ passed, 2 failed' -and
+            @($names.Lines | Where-Object { $_ -match '^FAIL name \[[kK]:\] of 2: status 0 ' }).Count -eq 2
+        if (-not $caught) { Broken "the control beside $name was not caught on k: and K: alone: $($lookup.Closing); $($names.Closing)" }
+        $report.Groups += "| $name control, caught on k: K: alone | $([int]$caught) | $([int](-not $caught)) | 0 |"
+
+        # Against WNetGetConnectionW from this session; Win32_MappedLogicalDisk and Get-SmbMapping,
+        # which may come from another session or name only the share, are logged beside it.
+        Step "Cross-check: $name against WNetGetConnectionW"
+        $before = $passed, $failed, $skipped
+        foreach ($d in $drives | Where-Object { $_.Share -and -not $_.Remember }) {
+            if ($d.Marker -eq '~') { $skipped++; $report.Skips += "cross-check $name $($d.L): $($d.Why)"; continue }
+            if ($d.Marker) { Fail "cross-check $name $($d.L): not made: $($d.Why)"; continue }
+            try {
+                $drive = "$($d.L.ToUpper()):"
+                $provider = (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName
+                $smb = (Get-SmbMapping -LocalPath $drive -ErrorAction SilentlyContinue).RemotePath
+                $got = Invoke-Raw $f.Exe "$($d.L):"
+                $want = if ($d.Status -eq 0) { "$($d.Wide)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
+                Write-Host "  $drive W [$($d.Wide)], Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
+                if ($got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
+                    Fail "cross-check $name $($d.L): want mapcue $($d.Status) [$($want.Trim())]"
+                }
+            } catch { Fail "cross-check $name $($d.L): $($_.Exception.Message)" }
+        }
+        $report.Groups += "| $name cross-check | $($passed - $before[0]) | $($failed - $before[1]) | $($skipped - $before[2]) |"
     }
-    $report.Groups += "| cross-check | $($passed - $before[0]) | $($failed - $before[1]) | $($skipped - $before[2]) |"
 } catch {
     Broken "stopped: $($_.Exception.Message)"
     Write-Host $_.InvocationInfo.PositionMessage
