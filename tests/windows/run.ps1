@@ -1,23 +1,28 @@
-# End to end on real Windows: maps real network drives, proves them with WNetGetConnectionA, writes
-# the drive table, runs every driver group and the version record on it, cross-checks the paths
-# and writes a report to the job summary. Windows PowerShell 5.1, as administrator, one process.
-# usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin FOLDER_OF_EXES
-param([Parameter(Mandatory = $true)][string]$Bin, [string]$Source)
+# End to end on real Windows: maps real network drives once and proves them from this session, then
+# runs on each file (DIR: one mapcue*.exe and its build's test programs) every driver group, the
+# version record, the negative control and a cross-check; reports to the job summary. As admin,
+# one process. Exit 2: the kit could not get ready or cannot be trusted; 1: a mapcue case failed.
+# usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin DIR[,DIR...]
+param([Parameter(Mandatory = $true)][string[]]$Bin, [string]$Source)
+# Windows PowerShell 5.1 only (PSEdition is new in it): elsewhere Encoding.Default is not ANSI.
+if ($PSVersionTable.PSEdition -ne 'Desktop') { Write-Host "run.ps1 needs Windows PowerShell 5.1, not $($PSVersionTable.PSEdition) $($PSVersionTable.PSVersion)"; exit 2 }
 $ErrorActionPreference = 'Stop'
 if (-not $Source) { $Source = Split-Path (Split-Path $PSScriptRoot) }
-$ansi = [System.Text.Encoding]::Default  # the code page mapcue's bytes are in
-$passed = 0; $failed = 0; $skipped = 0
+$ansi = [System.Text.Encoding]::Default
+$passed = 0; $failed = 0; $skipped = 0; $kit = @()
 $report = @{ Table = @(); Raw = @(); Groups = @(); Skips = @(); Failures = @() }
-$madeRoot = $madeUser = $madeSubst = $madeRemembered = $madeNetworkKey = $false
+$madeRoot = $madeUser = $madeSubst = $madeRemembered = $false
 
 function Step([string]$Text) { Write-Host "`n== $Text" }
 function Fail([string]$Text) { $script:failed++; $script:report.Failures += $Text; Write-Host "FAIL $Text" }
+function Broken([string]$Text) { $script:kit += $Text; $script:report.Failures += "kit: $Text"; Write-Host "KIT $Text" }
 # Native tools answer through their status; their stderr must not become a terminating error, and
 # with standard input closed none of them can wait for an answer.
 function Invoke-Native([string]$Exe, [string[]]$ArgList) {
     $ErrorActionPreference = 'Continue'
     $lines = @($null | & $Exe @ArgList 2>&1 | ForEach-Object { "$_" })
-    [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Text = ($lines -join ' ').Trim() }
+    $lines | ForEach-Object { Write-Host "  $_" }
+    [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Text = ($lines -join ' ').Trim(); Closing = @($lines | ForEach-Object Trim | Where-Object { $_ })[-1] }
 }
 function Assert-Native([string]$Exe, [string[]]$ArgList) {
     $r = Invoke-Native $Exe $ArgList
@@ -34,12 +39,13 @@ function Invoke-Raw([string]$Exe, [string]$Arguments) {
 }
 function Undo([string]$What, [scriptblock]$Action) {
     Write-Host "removing $What"
-    try { & $Action } catch { Fail "cannot remove ${What}: $($_.Exception.Message)" }
+    try { & $Action } catch { Broken "cannot remove ${What}: $($_.Exception.Message)" }
 }
 # A drive or share not made here: '-' fails every case that needs it, '~' (optional here) skips them.
 function Set-NotMade($Made, [string]$Marker, [string]$Why) {
     if ($Made.Marker) { return }
     $Made.Marker = $Marker; $Made.Why = $Why; Write-Host "  $($Made.L)$($Made.Name): not made ($Marker): $Why"
+    if ($Marker -eq '-') { $script:kit += "$($Made.L)$($Made.Name) not made" }
 }
 
 $tag = 'mcq' + (Get-Random -Minimum 1000 -Maximum 10000)
@@ -52,8 +58,8 @@ $shares = @(
     @{ Name = "${tag}_" + 'L' * 56; Dir = 'l' }
 )
 # Status: what mapcue gives (0 the path, 1 ERROR_NOT_CONNECTED). Raw: what WNetGetConnectionA
-# may answer with mapcue's 255-byte buffer; for a name too long for it 234 (more data), or the
-# whole name with a larger one. Only the 300-byte name and the non-ASCII share are optional.
+# must answer with mapcue's 255-byte buffer; for a name too long for it 234 (more data), and then
+# the whole name with 4095 bytes. Only the 300-byte name and the non-ASCII share are optional.
 # Not connected: 2250, or 1203 when no provider knows the name and one of them has no network.
 $notConnected = 2250, 1203
 $drives = @(
@@ -64,7 +70,7 @@ $drives = @(
     @{ L = 'j'; Share = $shares[3]; Sub = "\$a\" + 'b' * 76; Status = 0; Raw = @(0); Bytes = 254 }
     @{ L = 'k'; Share = $shares[3]; Sub = "\$a\" + 'b' * 77; Status = 1; Raw = @(234); Bytes = 255 }
     @{ L = 'l'; Share = $shares[3]; Sub = "\$a\" + 'c' * 122; Status = 1; Raw = @(234); Bytes = 300; MayRefuse = $true }
-    @{ L = 'r'; Status = 1; Raw = @(1201); Remote = '\\nohost.invalid\share (remembered, unavailable)' }
+    @{ L = 'r'; Share = $shares[0]; Sub = ''; Status = 1; Raw = @(1201); Remember = $true }
     @{ L = 't'; Status = 1; Raw = $notConnected; Remote = "subst of $root\subst" }
     @{ L = 'c'; Status = 1; Raw = $notConnected; Remote = 'local disk' }
     @{ L = 'q'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
@@ -79,13 +85,24 @@ Write-Host "$image`nANSI code page: $acp"
 try {
     $me = New-Object System.Security.Principal.WindowsPrincipal ([System.Security.Principal.WindowsIdentity]::GetCurrent())
     if (-not $me.IsInRole([System.Security.Principal.WindowsBuiltInRole]::Administrator)) { throw 'not elevated' }
-    $Bin = (Resolve-Path $Bin).Path
-    $mapcue = "$Bin\mapcue.exe"; $e2e = "$Bin\e2e.exe"; $naive = "$Bin\naive_lookup.exe"; $verinfo = "$Bin\verinfo.exe"
+    $files = @(foreach ($dir in ($Bin -split ',' | Resolve-Path).Path) {
+        $f = @{ Exe = @(Get-ChildItem $dir -Filter 'mapcue*.exe').FullName }
+        if ($f.Exe.Count -ne 1) { throw "$dir holds $($f.Exe.Count) mapcue*.exe, not one" }
+        foreach ($p in 'e2e', 'naive_lookup', 'verinfo', 'buffer_control') { $f[$p] = Join-Path $dir "$p.exe" }; $f
+    })
     $golden = "$Source\tests\data\help.golden"; $batch = "$Source\examples\share-path.cmd"
     $groupsFile = "$Source\tests\driver\groups.txt"; $record = "$Source\tests\data\verinfo.expected"
-    foreach ($f in $mapcue, $e2e, $naive, $verinfo, $golden, $batch, $groupsFile, $record) {
+    foreach ($f in @($files | ForEach-Object { $_.Values }) + @($golden, $batch, $groupsFile, $record)) {
         if (-not (Test-Path -LiteralPath $f)) { throw "missing $f" }
     }
+    Add-Type -Namespace Kit -Name Api -MemberDefinition @'
+[DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetGetConnectionW(string local, System.Text.StringBuilder remote, ref int size);
+[DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetCancelConnection2W(string name, int flags, bool force);
+[DllImport("kernel32.dll", CharSet = CharSet.Unicode)] public static extern int QueryDosDeviceW(string device, System.Text.StringBuilder target, int size);
+'@
+
+    Step 'Pre-flight: who runs this, the logon sessions, the connections already there'
+    foreach ($c in @('whoami', '/groups'), @('whoami', '/logonid'), @('klist', 'sessions'), @('net', 'use')) { Assert-Native $c[0] $c[1] }
 
     Step 'Checking that the drive letters are free'
     $used = [System.IO.Directory]::GetLogicalDrives() | ForEach-Object { $_.Substring(0, 1) }
@@ -131,42 +148,52 @@ try {
         if ($d.Bytes -and $size -ne $d.Bytes) { throw "$($d.L): would be $size bytes, not $($d.Bytes)" }
         if ($d.Share.Marker) { Set-NotMade $d $d.Share.Marker $d.Share.Why; continue }
         [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
-        $account = "/user:$env:COMPUTERNAME\$user"
-        Write-Host "net use $($d.L): $($d.Remote) $account <password> /persistent:no ($size bytes)"
-        $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $account, $password, '/persistent:no')
-        Write-Host "  status $($r.Status): $($r.Text)"
-        if ($r.Status -eq 0) { $d.Mapped = $true; continue }
+        $account = "/user:$env:COMPUTERNAME\$user"; $persist = "/persistent:$(if ($d.Remember) { 'yes' } else { 'no' })"
+        Write-Host "net use $($d.L): $($d.Remote) $account <password> $persist ($size bytes)"
+        $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $account, $password, $persist)
+        Write-Host "  status $($r.Status)"
+        if ($r.Status -eq 0 -or $d.Remember) { $d.Mapped = $r.Status -eq 0; continue }
         Set-NotMade $d $(if ($d.MayRefuse) { '~' } else { '-' }) "net use refused this $size-byte name with status $($r.Status): $($r.Text)"
     }
 
-    # Remembered in the user's profile as Windows keeps a persistent connection, never connected:
-    # WNetGetConnectionA must answer 1201 (unavailable), not 2250 (not a network drive).
-    Step 'Remembering an unavailable connection as R:'
-    if (-not (Test-Path 'HKCU:\Network')) { New-Item 'HKCU:\Network' | Out-Null; $madeNetworkKey = $true }
-    New-Item 'HKCU:\Network\R' | Out-Null; $madeRemembered = $true
-    foreach ($v in @(@('RemotePath', '\\nohost.invalid\share', 'String'),
-            @('ProviderName', 'Microsoft Windows Network', 'String'), @('ProviderType', 0x20000, 'DWord'),
-            @('ConnectionType', 1, 'DWord'), @('UserName', '', 'String'))) {
-        New-ItemProperty -Path 'HKCU:\Network\R' -Name $v[0] -Value $v[1] -PropertyType $v[2] | Out-Null
-    }
+    # WNetCancelConnection2 without CONNECT_UPDATE_PROFILE keeps the profile's entry, which answers
+    # 1201 (remembered, unavailable). Written by hand only where Windows would not, and so marked.
+    Step 'R: remembered by Windows, its live connection dropped'
+    $d = $letter.r; $remote = $d.Remote; $madeRemembered = $true
+    $why = if (-not $d.Mapped) { 'net use could not map it' }
+    elseif (($status = [Kit.Api]::WNetCancelConnection2W('R:', 0, $true)) -ne 0) { "WNetCancelConnection2W gave $status" }
+    elseif (-not (Test-Path 'HKCU:\Network\R')) { 'Windows wrote no HKCU:\Network\R' }
+    $d.Mapped = $false; $d.Remote += " (remembered by $(if ($why) { "hand: $why" } else { 'Windows' }), not connected)"
+    if ($why) { New-Item 'HKCU:\Network\R' -Force | Out-Null
+        @{ RemotePath = $remote; ProviderName = 'Microsoft Windows Network'; ProviderType = 0x20000; ConnectionType = 1; UserName = '' }.GetEnumerator() |
+            ForEach-Object { New-ItemProperty 'HKCU:\Network\R' $_.Key -Value $_.Value -PropertyType $(if ($_.Value -is [int]) { 'DWord' } else { 'String' }) | Out-Null } }
 
     Step "subst T: $root\subst"
     [void][System.IO.Directory]::CreateDirectory("$root\subst")
     $r = Invoke-Native subst @('T:', "$root\subst")
     if ($r.Status -eq 0) { $madeSubst = $true } else { Set-NotMade $letter.t '-' "subst gave status $($r.Status): $($r.Text)" }
 
-    Step 'What WNetGetConnectionA answers (naive_lookup.exe), held to what the table will claim'
+    # Every letter's answers must be what was set up, or it counts as not made: naive_lookup.exe's
+    # WNetGetConnectionA, and WNetGetConnectionW here, which must name a mapped drive whole.
+    Step 'What WNetGetConnectionA (naive_lookup.exe) and WNetGetConnectionW answer, held to the table'
     foreach ($d in $drives) {
-        $p = Invoke-Raw $naive "$($d.L):"
-        $raw = '{0}: status {1}, {2} bytes [{3}]' -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text
-        $ok = $d.Raw -contains $p.Status -and ($p.Status -ne 0 -or $p.Text -ceq $d.Remote)
+        $p = Invoke-Raw $files[0].naive_lookup "$($d.L):"; $size = 32768; $wide = New-Object System.Text.StringBuilder $size
+        $w = [Kit.Api]::WNetGetConnectionW("$($d.L):", $wide, [ref]$size); $d.Wide = "$wide"
+        $raw = '{0}: status {1}, {2} bytes [{3}]; W: status {4} [{5}]' -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text, $w, $wide
+        $ok = $d.Raw -contains $p.Status -and ($p.Status -ne 0 -or $p.Text -ceq $d.Remote) -and
+            $(if ($d.Mapped) { $w -eq 0 -and $d.Wide -ceq $d.Remote } else { $d.Raw -contains $w })
         if ($d.Raw -contains 234) {
-            $whole = Invoke-Raw $naive "$($d.L): 4095"
+            $whole = Invoke-Raw $files[0].naive_lookup "$($d.L): 4095"
             $raw += '; with 4095 bytes: status {0} [{1}]' -f $whole.Status, $whole.Text
-            $ok = $ok -or ($whole.Status -eq 0 -and $whole.Text -ceq $d.Remote)
+            $ok = $ok -and $whole.Status -eq 0 -and $whole.Text -ceq $d.Remote
+        }
+        if ($d.L -eq 't') {  # the subst drive, there and pointing at its folder
+            $target = New-Object System.Text.StringBuilder 32768; [void][Kit.Api]::QueryDosDeviceW('T:', $target, 32768)
+            $raw += "; QueryDosDevice [$target]; in GetLogicalDrives: $($listed = [System.IO.Directory]::GetLogicalDrives() -contains 'T:\'; $listed)"
+            $ok = $ok -and $listed -and "$target" -eq "\??\$root\subst"
         }
         Write-Host "  $raw"; $report.Raw += $raw
-        if (-not $ok) { Set-NotMade $d '-' "WNetGetConnectionA does not agree: $raw" }
+        if (-not $ok) { Set-NotMade $d '-' "not what was set up: $raw" }
     }
 
     Step 'Drive table'
@@ -177,52 +204,62 @@ try {
     [System.IO.File]::WriteAllText($table, ($report.Table -join "`n") + "`n", $ansi)
     $report.Table | ForEach-Object { Write-Host "  $_" }
 
-    Step 'The version record, as Windows reads it (verinfo.exe)'
-    $r = Invoke-Native $verinfo @($mapcue, $record)
-    $r.Lines | ForEach-Object { Write-Host "  $_" }
-    if ($r.Status -eq 0) { $passed++ } else { Fail "version record: verinfo status $($r.Status)" }
-    $report.Groups += "| version record | $([int]($r.Status -eq 0)) | $([int]($r.Status -ne 0)) | 0 |"
-
     $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*').Trim() } | Where-Object { $_ } |
         ForEach-Object { ($_ -split '\s+')[0] })
-    if ($groups.Count -eq 0) { Fail "no groups in $groupsFile" }
-    foreach ($g in $groups) {
-        Step "Group $g"
-        $r = Invoke-Native $e2e @($g, $mapcue, $table, $golden, $batch)
-        $r.Lines | ForEach-Object { Write-Host "  $_" }
-        $report.Skips += @($r.Lines | Where-Object { $_ -match '^skip |: skipped' } | ForEach-Object { "${g}: $_" })
-        $report.Failures += @($r.Lines | Where-Object { $_ -match '^FAIL ' } | ForEach-Object { "${g}: $_" })
-        $last = @($r.Lines | ForEach-Object { $_.Trim() } | Where-Object { $_ })[-1]
-        if ($last -match "^$([regex]::Escape($g)): (\d+) passed, (\d+) failed(, (\d+) skipped)?$") {
-            $counts = [int]$Matches[1], [int]$Matches[2], [int]$Matches[4]
-            $passed += $counts[0]; $failed += $counts[1]; $skipped += $counts[2]
-            $report.Groups += "| $g | $($counts -join ' | ') |"
-            if ($r.Status -ne 0 -and $counts[1] -eq 0) { Fail "group ${g}: driver status $($r.Status)" }
-        } else { Fail "group ${g}: no closing line (driver status $($r.Status))" }
-    }
+    if ($groups.Count -eq 0) { throw "no groups in $groupsFile" }
+    foreach ($f in $files) {
+        $name = Split-Path -Leaf $f.Exe
+        Step "The version record of $name, as Windows reads it (verinfo.exe)"
+        $expected = "$root\verinfo-$name.expected"
+        [System.IO.File]::WriteAllText($expected, [System.IO.File]::ReadAllText($record).Replace('"mapcue.exe"', "`"$name`""), $ansi)
+        $r = Invoke-Native $f.verinfo @($f.Exe, $expected)
+        if ($r.Status -eq 0) { $passed++ } else { Fail "version record of ${name}: verinfo status $($r.Status)" }
+        $report.Groups += "| $name version record | $([int]($r.Status -eq 0)) | $([int]($r.Status -ne 0)) | 0 |"
 
-    # Win32_MappedLogicalDisk names the whole remote path, folder included; Get-SmbMapping, which
-    # may give only the share, is logged beside it.
-    Step 'Cross-check: the network drives against Win32_MappedLogicalDisk'
-    $before = $passed, $failed, $skipped
-    foreach ($d in $drives | Where-Object { $_.Share }) {
-        if ($d.Marker -eq '~') { $skipped++; $report.Skips += "cross-check $($d.L): $($d.Why)"; continue }
-        if ($d.Marker) { Fail "cross-check $($d.L): not made: $($d.Why)"; continue }
-        try {
-            $drive = "$($d.L.ToUpper()):"
-            $provider = (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName
-            $smb = (Get-SmbMapping -LocalPath $drive -ErrorAction SilentlyContinue).RemotePath
-            $got = Invoke-Raw $mapcue "$($d.L):"
-            $want = if ($d.Status -eq 0) { "$($d.Remote)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
-            Write-Host "  $drive Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
-            if ($provider -ceq $d.Remote -and $got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
-                Fail "cross-check $($d.L): want [$($d.Remote)] mapped, mapcue $($d.Status) [$($want.Trim())]"
-            }
-        } catch { Fail "cross-check $($d.L): $($_.Exception.Message)" }
+        foreach ($g in $groups) {
+            Step "$name, group $g"
+            $r = Invoke-Native $f.e2e @($g, $f.Exe, $table, $golden, $batch)
+            $report.Skips += @($r.Lines | Where-Object { $_ -match '^skip |: skipped' } | ForEach-Object { "$name ${g}: $_" })
+            $report.Failures += @($r.Lines | Where-Object { $_ -match '^FAIL ' } | ForEach-Object { "$name ${g}: $_" })
+            if ($r.Lines -match '^FAIL control: ') { Broken "$name ${g}: a sink the driver's control can write to" }
+            if ($r.Closing -match "^$([regex]::Escape($g)): (\d+) passed, (\d+) failed(, (\d+) skipped)?$") {
+                $counts = [int]$Matches[1], [int]$Matches[2], [int]$Matches[4]
+                $passed += $counts[0]; $failed += $counts[1]; $skipped += $counts[2]
+                $report.Groups += "| $name $g | $($counts -join ' | ') |"
+                if ($r.Status -ne 0 -and $counts[1] -eq 0) { Fail "$name group ${g}: driver status $($r.Status)" }
+            } else { Fail "$name group ${g}: no closing line (driver status $($r.Status))" }
+        }
+
+        Step "The negative control beside ${name}: a lookup handing over 256 bytes, to be caught on k: and K: alone"
+        $lookup, $names = 'lookup', 'names' | ForEach-Object { Invoke-Native $f.e2e @($_, $f.buffer_control, $table, $golden, $batch) }
+        $caught = $lookup.Closing -eq 'lookup: 11 passed, 0 failed' -and $names.Closing -match '^names: \d+ passed, 2 failed' -and
+            @($names.Lines | Where-Object { $_ -match '^FAIL name \[[kK]:\] of 2: status 0 ' }).Count -eq 2
+        if (-not $caught) { Broken "the control beside $name was not caught on k: and K: alone: $($lookup.Closing); $($names.Closing)" }
+        $report.Groups += "| $name control, caught on k: K: alone | $([int]$caught) | $([int](-not $caught)) | 0 |"
+
+        # Against WNetGetConnectionW from this session; Win32_MappedLogicalDisk and Get-SmbMapping,
+        # which may come from another session or name only the share, are logged beside it.
+        Step "Cross-check: $name against WNetGetConnectionW"
+        $before = $passed, $failed, $skipped
+        foreach ($d in $drives | Where-Object { $_.Share -and -not $_.Remember }) {
+            if ($d.Marker -eq '~') { $skipped++; $report.Skips += "cross-check $name $($d.L): $($d.Why)"; continue }
+            if ($d.Marker) { Fail "cross-check $name $($d.L): not made: $($d.Why)"; continue }
+            try {
+                $drive = "$($d.L.ToUpper()):"
+                $provider = (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName
+                $smb = (Get-SmbMapping -LocalPath $drive -ErrorAction SilentlyContinue).RemotePath
+                $got = Invoke-Raw $f.Exe "$($d.L):"
+                $want = if ($d.Status -eq 0) { "$($d.Wide)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
+                Write-Host "  $drive W [$($d.Wide)], Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
+                if ($got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
+                    Fail "cross-check $name $($d.L): want mapcue $($d.Status) [$($want.Trim())]"
+                }
+            } catch { Fail "cross-check $name $($d.L): $($_.Exception.Message)" }
+        }
+        $report.Groups += "| $name cross-check | $($passed - $before[0]) | $($failed - $before[1]) | $($skipped - $before[2]) |"
     }
-    $report.Groups += "| cross-check | $($passed - $before[0]) | $($failed - $before[1]) | $($skipped - $before[2]) |"
 } catch {
-    Fail "stopped: $($_.Exception.Message)"
+    Broken "stopped: $($_.Exception.Message)"
     Write-Host $_.InvocationInfo.PositionMessage
 } finally {
     Step 'Removing what the run made'
@@ -230,8 +267,9 @@ try {
         Undo "$($d.L):" { Assert-Native net @('use', "$($d.L):", '/delete', '/y') }
     }
     if ($madeSubst) { Undo 'T:' { Assert-Native subst @('T:', '/d') } }
-    if ($madeRemembered) { Undo 'HKCU:\Network\R' { Remove-Item 'HKCU:\Network\R' -Recurse } }
-    if ($madeNetworkKey) { Undo 'HKCU:\Network' { Remove-Item 'HKCU:\Network' } }
+    # CONNECT_UPDATE_PROFILE removes a remembered connection; what it leaves is removed by hand.
+    if ($madeRemembered) { Undo 'the remembered R:' { $status = [Kit.Api]::WNetCancelConnection2W('R:', 1, $true)
+        if (Test-Path 'HKCU:\Network\R') { Remove-Item 'HKCU:\Network\R' -Recurse; throw "WNetCancelConnection2W gave $status, left the key" } } }
     foreach ($s in $shares | Where-Object { $_.Made }) {
         Undo "share $($s.Name)" { Remove-SmbShare -Name $s.Name -Force }
     }
@@ -239,16 +277,17 @@ try {
     if ($madeRoot) { Undo $root { Remove-Item -LiteralPath $root -Recurse -Force } }
 }
 $closing = "$passed passed, $failed failed, $skipped skipped"
-Write-Host "`n$closing"
+$status, $verdict = if ($kit) { 2, "the kit could not get ready or cannot be trusted: $($kit -join '; ')" }
+elseif ($failed -gt 0) { 1, 'a mapcue case failed' } else { 0, 'everything required passed' }
+Write-Host "`n$closing`nexit ${status}: $verdict"
 if ($env:GITHUB_STEP_SUMMARY) {
     $fence = '```'
-    $lines = @("## mapcue end to end: $image", '', "**$closing**; ANSI code page $acp", '',
+    $lines = @("## exit ${status}: $verdict", '', "mapcue end to end on $image", '', "**$closing**; ANSI code page $acp", '',
         '### Drive table (letter, answer, remote name or reason)', $fence) + $report.Table + @($fence, '',
-        "### WNetGetConnectionA's own answers", $fence) + $report.Raw + @($fence, '',
+        "### WNetGetConnectionA's and WNetGetConnectionW's own answers", $fence) + $report.Raw + @($fence, '',
         '| group | passed | failed | skipped |', '|---|--:|--:|--:|') + $report.Groups +
         @('', "### Skipped ($($report.Skips.Count))", $fence) + $report.Skips + @($fence, '',
         "### Failed (first 40 of $($report.Failures.Count))", $fence) + @($report.Failures | Select-Object -First 40) + $fence
     [System.IO.File]::AppendAllText($env:GITHUB_STEP_SUMMARY, ($lines -join "`n") + "`n", (New-Object System.Text.UTF8Encoding $false))
 }
-if ($failed -gt 0) { exit 1 }
-exit 0
+exit $status
