@@ -102,7 +102,9 @@ try {
 '@
 
     Step 'Pre-flight: who runs this, the logon sessions, the connections already there'
-    foreach ($c in @('whoami', '/groups'), @('whoami', '/logonid'), @('klist', 'sessions'), @('net', 'use')) { Assert-Native $c[0] $c[1] }
+    foreach ($c in @('whoami', '/groups'), @('whoami', '/logonid'), @('klist', 'sessions'), @('net', 'use')) {
+        $r = Invoke-Native $c[0] $c[1]; if ($r.Status -ne 0) { Broken "pre-flight: $($c -join ' ') gave status $($r.Status)" }
+    }
 
     Step 'Checking that the drive letters are free'
     $used = [System.IO.Directory]::GetLogicalDrives() | ForEach-Object { $_.Substring(0, 1) }
