@@ -4,11 +4,9 @@
 Every round runs every command once, in a shuffled order, so drift (CPU frequency, page
 cache, a busy neighbour) falls on all of them alike; the ratios compare medians taken from
 the same rounds. Peak memory comes from a separate pass under /usr/bin/time -v, so its own
-start-up does not enter the times. Prints a markdown table; writes it and the raw samples
-to OUT (results.md, results.json).
+start-up does not enter the times. Prints a markdown table and writes it to OUT/results.md.
 """
 import argparse
-import json
 import os
 import random
 import re
@@ -136,10 +134,6 @@ def main():
     print(table)
     with open(os.path.join(args.out, "results.md"), "w") as f:
         f.write(table + "\n")
-    with open(os.path.join(args.out, "results.json"), "w") as f:
-        json.dump({"medians_ms": medians, "peak_rss_kib": peaks, "ratios": ratios,
-                   "statuses": statuses, "samples_ms": samples, "rounds": args.rounds,
-                   "wine": wine, "cpus": os.cpu_count()}, f, indent=1)
 
 
 if __name__ == "__main__":

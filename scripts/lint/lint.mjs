@@ -21,12 +21,10 @@ const root = join(here, '..', '..');
 const version = (name) =>
   JSON.parse(readFileSync(join(here, 'node_modules', name, 'package.json'))).version;
 const listFiles = (dir, pattern) =>
-  existsSync(join(root, dir))
-    ? readdirSync(join(root, dir))
-        .filter((f) => pattern.test(f))
-        .sort()
-        .map((f) => join(dir, f))
-    : [];
+  (existsSync(join(root, dir)) ? readdirSync(join(root, dir)) : [])
+    .filter((f) => pattern.test(f))
+    .sort()
+    .map((f) => join(dir, f));
 
 function newerThanLinter(finding) {
   const rule = NEWER_THAN_LINTER[finding.kind];
@@ -92,12 +90,11 @@ async function checkPowerShell() {
     walk(file, parser.parse(text).rootNode);
   }
   console.log(`${label}: ${files.length} script(s) (${files.join(', ')}), ${findings} finding(s)`);
+  // The grammar also rejects some valid PowerShell; say which, so a finding is read rightly.
   if (findings) {
     console.log(
-      '  note: the grammar also rejects some valid PowerShell: unquoted comma lists in command\n' +
-        '  arguments (Select-Object Name, Value; net share x=y /grant:everyone,full: quote them,\n' +
-        "  'Name', 'Value'), labelled break/continue, and a switch's default clause on the line\n" +
-        '  of the clause before it (give it a line of its own)',
+      "  note: the grammar rejects unquoted comma lists in command arguments (quote them: 'a', 'b'),\n" +
+        "  labelled break/continue, and a switch's default clause on the line of the clause before",
     );
   }
   return findings;
