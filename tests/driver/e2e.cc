@@ -24,8 +24,6 @@
 
 namespace {
 
-const std::string NOT_CONNECTED = "ERROR_NOT_CONNECTED";
-
 // How a run is held to its case.
 enum class Want {
   exactly,                // `status` and `out`, byte for byte
@@ -49,6 +47,8 @@ struct Run {
 
 std::string line(const std::string& text) { return text + "\r\n"; }
 
+const Case NOT_CONNECTED{"", 1, line("ERROR_NOT_CONNECTED")};
+
 struct Setup {
   std::string exe, help, example, beside;  // beside: the folder of e2e.exe
   std::map<char, Case> drives;             // by lower-case letter
@@ -56,11 +56,10 @@ struct Setup {
 } setup;
 
 // Started with `args` (or the letter and a colon), mapcue must give what the table says.
-Case on(char letter, std::string args = "") {
-  if (args.empty()) args = {letter, ':'};
+Case on(char letter, const std::string& args = "") {
   const auto found = setup.drives.find(static_cast<char>(letter | 0x20));
-  Case c = found == setup.drives.end() ? Case{"", 1, line(NOT_CONNECTED)} : found->second;
-  c.args = args;
+  Case c = found == setup.drives.end() ? NOT_CONNECTED : found->second;
+  c.args = args.empty() ? std::string{letter, ':'} : args;
   return c;
 }
 
@@ -75,11 +74,10 @@ bool read_drive_table(const std::string& path) {
     if (row.size() < 4 || letter < 'a' || letter > 'z' || row[1] != '\t' || row[3] != '\t')
       return false;
     const std::string remote = row.substr(4);
-    const Case not_connected{"", 1, line(NOT_CONNECTED)};
     const std::map<char, Case> answers = {
         {'0', {"", 0, line(remote)}},
-        {'1', not_connected},
-        {'*', setup.wine ? Case{"", 0, "", Want::junk_or_not_connected} : not_connected},
+        {'1', NOT_CONNECTED},
+        {'*', setup.wine ? Case{"", 0, "", Want::junk_or_not_connected} : NOT_CONNECTED},
         {'-', {"", 0, "", Want::drive_missing, remote}},
         {'~', {"", 0, "", Want::drive_optional, remote}}};
     const auto answer = answers.find(row[2]);
@@ -114,30 +112,29 @@ DWORD start(const std::string& exe, std::string command_line, HANDLE out, bool a
   return status;
 }
 
-Run run_piped(const std::string& exe, const std::string& command_line, const char* dir = nullptr) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE read_end, write_end;
-  CreatePipe(&read_end, &write_end, &inherit, 1 << 16);
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  Run run;
-  run.status = start(exe, command_line, write_end, false, dir);
-  CloseHandle(write_end);
-  char buffer[4096];
-  DWORD got;
-  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
-    run.out.append(buffer, got);
-  CloseHandle(read_end);
-  return run;
+SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+
+HANDLE open(const std::string& path, DWORD access, DWORD how, DWORD share = FILE_SHARE_READ) {
+  return CreateFileA(path.c_str(), access, share, &inherit, how, 0, nullptr);
 }
 
-Run run_to_file(const std::string& exe, const std::string& command_line, const std::string& file) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  Run run;
-  run.status = start(exe, command_line, out);
-  CloseHandle(out);
-  run.out = read_file(file);
+// Stdout on a pipe, or on `file` if given, and what reached it read back.
+Run run_to(const std::string& exe, const std::string& command_line, const char* dir = nullptr,
+           const std::string& file = "") {
+  HANDLE read_end = nullptr, write_end;
+  if (file.empty()) {
+    CreatePipe(&read_end, &write_end, &inherit, 1 << 16);
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  } else {
+    write_end = open(file, GENERIC_WRITE, CREATE_ALWAYS);
+  }
+  Run run{start(exe, command_line, write_end, false, dir)};
+  CloseHandle(write_end);
+  if (!read_end) return {run.status, read_file(file)};
+  char buffer[4096];
+  for (DWORD got; ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0;)
+    run.out.append(buffer, got);
+  CloseHandle(read_end);
   return run;
 }
 
@@ -152,65 +149,58 @@ void fail(const std::string& what) {
 bool one_sane_line(const Run& got) {
   const std::size_t end = got.out.find("\r\n");
   if (end == std::string::npos || end + 2 != got.out.size() || end > 255) return false;
-  if (got.status == 1) return got.out == line(NOT_CONNECTED);
+  if (got.status == 1) return got.out == NOT_CONNECTED.out;
   std::printf("note: Wine's mpr answered success with %zu junk bytes:", end);
   for (std::size_t i = 0; i < end; ++i)
     std::printf(" %02X", static_cast<unsigned char>(got.out[i]));
   std::printf("\n");
-  return got.status == 0 && got.out != line(NOT_CONNECTED);
+  return got.status == 0 && got.out != NOT_CONNECTED.out;
 }
 
 // Runs the case unless it, or its group, cannot run here; then holds the run to the case.
 template <typename Runner>
 void check(const std::string& name, const Case& want, Runner run) {
-  if (!group_skip.empty()) {
+  if (!group_skip.empty() || want.want == Want::drive_optional) {
     ++skipped;
-    return;
-  }
-  if (want.want == Want::drive_optional) {
-    ++skipped;
-    std::printf("skip %s: drive optional here, not made: %s\n", name.c_str(), want.why.c_str());
+    if (group_skip.empty())
+      std::printf("skip %s: drive optional here, not made: %s\n", name.c_str(), want.why.c_str());
     return;
   }
   if (want.want == Want::drive_missing) return fail(name + ": drive not made: " + want.why);
   const Run got = run();
-  if (want.want == Want::junk_or_not_connected ? one_sane_line(got)
-                                               : got.status == want.status && got.out == want.out) {
-    ++passed;
-    return;
-  }
-  ++failed;
+  const bool ok = want.want == Want::junk_or_not_connected
+                      ? one_sane_line(got)
+                      : got.status == want.status && got.out == want.out;
+  ++(ok ? passed : failed);
+  if (ok) return;
   std::printf("FAIL %s: status %lu (want %lu), output [%s] (want [%s])\n", name.c_str(), got.status,
               want.status, got.out.c_str(), want.out.c_str());
 }
 
-// Each case started as `exe` with the raw command line `lead` + ARGS, stdout on a pipe.
+// Each case started as `exe` with the raw command line `lead` + ARGS, stdout on a pipe or `file`.
 void run_all(const std::string& label, const std::string& exe, const std::string& lead,
-             const std::vector<Case>& cases, const char* dir = nullptr) {
+             const std::vector<Case>& cases, const char* dir = nullptr,
+             const std::string& file = "") {
   for (const Case& c : cases) {
     const std::string shown = c.args.size() <= 40 ? c.args : c.args.substr(0, 40) + "...";
     check(label + " [" + shown + "] of " + std::to_string(c.args.size()), c,
-          [&] { return run_piped(exe, lead + c.args, dir); });
+          [&] { return run_to(exe, lead + c.args, dir, file); });
   }
 }
 
 // The usual start: the quoted full path, a space, then the arguments.
 std::string quoted(const std::string& exe) { return '"' + exe + "\" "; }
 
-std::string make_temp_dir(const std::string& name) {
+// A folder in %TEMP% holding copies of `files`, as {from, name}.
+std::string temp_dir(const std::string& name,
+                     const std::vector<std::pair<std::string, std::string>>& files = {}) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   const std::string dir = temp + name;
   CreateDirectoryA(dir.c_str(), nullptr);
+  for (const auto& [from, to] : files) CopyFileA(from.c_str(), (dir + '\\' + to).c_str(), FALSE);
   return dir;
 }
-
-void copy_into(const std::string& dir,
-               const std::vector<std::pair<std::string, std::string>>& files) {
-  for (const auto& [from, to] : files) CopyFileA(from.c_str(), (dir + '\\' + to).c_str(), FALSE);
-}
-
-bool ascii_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 void lookup_group() {
   run_all(
@@ -240,26 +230,22 @@ void raw_group() {
 }
 
 void redirect_group() {
-  const std::string file = make_temp_dir("mapcue-redirect") + "\\out.txt";
-  for (const Case& c : {on('n'), on('c'), help_for("")}) {
-    check("to file [" + c.args + "]", c,
-          [&] { return run_to_file(setup.exe, quoted(setup.exe) + c.args, file); });
-  }
+  run_all("to file", setup.exe, quoted(setup.exe), {on('n'), on('c'), help_for("")}, nullptr,
+          temp_dir("mapcue-redirect") + "\\out.txt");
 }
 
 void spaced_group() {
-  const std::string dir = make_temp_dir("mapcue dir with space");
-  copy_into(dir, {{setup.exe, "mapcue.exe"}});
-  const std::string copy = dir + "\\mapcue.exe";
+  const std::string copy =
+      temp_dir("mapcue dir with space", {{setup.exe, "mapcue.exe"}}) + "\\mapcue.exe";
   run_all("spaced", copy, '"' + copy + '"',
           {on('n', " n:"), on('n'), on('c', "  c:"), help_for("")});
 }
 
 void planted_group() {
-  const std::string dir = make_temp_dir("mapcue-planted");
-  copy_into(dir, {{setup.exe, "mapcue.exe"},
-                  {setup.beside + "\\naive_lookup.exe", "naive.exe"},
-                  {setup.beside + "\\planted_mpr.dll", "MPR.dll"}});
+  const std::string dir =
+      temp_dir("mapcue-planted", {{setup.exe, "mapcue.exe"},
+                                  {setup.beside + "\\naive_lookup.exe", "naive.exe"},
+                                  {setup.beside + "\\planted_mpr.dll", "MPR.dll"}});
   const std::string naive = dir + "\\naive.exe", planted_exe = dir + "\\mapcue.exe";
   // The control: a plain program next to the plant does load it, so the test can fail.
   run_all("naive program loads the plant", naive, "naive ", {{"c:", 0, R"(\\planted\dll)"}});
@@ -272,9 +258,9 @@ void bytes_group() {
     const char c = static_cast<char>(b);
     // A letter after it shows whether the byte was taken for a separator.
     const std::string arg_line = quoted(setup.exe) + c + "n:";
-    const Case arg = ascii_letter(b) ? on(c, arg_line)
-                     : c == ' '      ? on('n', arg_line)
-                                     : help_for(arg_line);
+    const Case arg = (b | 0x20) >= 'a' && (b | 0x20) <= 'z' ? on(c, arg_line)  // an ASCII letter
+                     : c == ' '                             ? on('n', arg_line)
+                                                            : help_for(arg_line);
     const std::string name_line = c + std::string("mapcue n:");
     const Case name = c == '"'   ? help_for(name_line)  // an unclosed quote takes the whole line
                       : c == ' ' ? on('m', name_line)   // the name itself becomes the argument
@@ -282,7 +268,7 @@ void bytes_group() {
     for (const Case* t : {&arg, &name}) {
       char label[32];
       std::snprintf(label, sizeof label, "byte 0x%02X %s", b, t == &arg ? "arg" : "name");
-      check(label, *t, [&] { return run_piped(setup.exe, t->args); });
+      check(label, *t, [&] { return run_to(setup.exe, t->args); });
     }
   }
 }
@@ -314,10 +300,8 @@ void lines_group() {
 // Every drive of the table, as typed in either case.
 void names_group() {
   std::vector<Case> cases;
-  for (const auto& [letter, drive] : setup.drives) {
-    cases.push_back(on(letter));
-    cases.push_back(on(static_cast<char>(letter - 'a' + 'A')));
-  }
+  for (const auto& [letter, drive] : setup.drives)
+    cases.insert(cases.end(), {on(letter), on(static_cast<char>(letter - 'a' + 'A'))});
   run_all("name", setup.exe, "mapcue ", cases);
 }
 
@@ -329,41 +313,30 @@ struct Sink {
   std::string file;       // where what reached it can be read back, if anywhere
 };
 
-std::vector<Sink> dead_sinks(const std::string& dir) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const std::string file = dir + "\\read-only.txt";
-  CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  HANDLE reader, writer;
-  CreatePipe(&reader, &writer, &inherit, 0);
-  CloseHandle(reader);
-  std::vector<Sink> sinks = {
-      {"null", nullptr, ""},
-      {"invalid", INVALID_HANDLE_VALUE, ""},
-      {"absent", nullptr, ""},
-      {"/dev/full",
-       setup.wine ? CreateFileA("Z:\\dev\\full", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                &inherit, OPEN_EXISTING, 0, nullptr)
-                  : INVALID_HANDLE_VALUE,
-       "the host's full device, Z:\\dev\\full, is Wine's"},
-      {"pipe, reader gone", writer, ""},
-      {"read-only file",
-       CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0,
-                   nullptr),
-       "", file}};
-  // Opened last and tried first, so that no handle of ours takes its value in between.
-  const HANDLE closed =
-      CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
-  CloseHandle(closed);
-  sinks.insert(sinks.begin(), {"closed", closed, ""});
-  return sinks;
-}
-
 // Runs against each dead sink; the status must be what it is with a working stdout, promptly,
 // and no byte may reach the sink. write_probe.exe, started the same way, shows the sink fails.
 void stdout_group() {
-  const std::string dir = make_temp_dir("mapcue-stdout");
+  const std::string file = temp_dir("mapcue-stdout") + "\\read-only.txt";
+  CloseHandle(open(file, GENERIC_WRITE, CREATE_ALWAYS));
+  HANDLE reader, writer;
+  CreatePipe(&reader, &writer, &inherit, 0);
+  CloseHandle(reader);
+  std::vector<Sink> sinks = {{"null", nullptr, ""},
+                             {"invalid", INVALID_HANDLE_VALUE, ""},
+                             {"absent", nullptr, ""},
+                             {"/dev/full",
+                              setup.wine ? open("Z:\\dev\\full", GENERIC_WRITE, OPEN_EXISTING,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE)
+                                         : INVALID_HANDLE_VALUE,
+                              "the host's full device, Z:\\dev\\full, is Wine's"},
+                             {"pipe, reader gone", writer, ""},
+                             {"read-only file", open(file, GENERIC_READ, OPEN_EXISTING), "", file}};
+  // Opened last and tried first, so that no handle of ours takes its value in between.
+  const HANDLE closed = open(file, GENERIC_READ, OPEN_EXISTING);
+  CloseHandle(closed);
+  sinks.insert(sinks.begin(), {"closed", closed, ""});
   ULONGLONG slowest = 0;
-  for (const Sink& sink : dead_sinks(dir)) {
+  for (const Sink& sink : sinks) {
     const auto launch = [&](const std::string& exe, const std::string& command_line) {
       const HANDLE ours = GetStdHandle(STD_OUTPUT_HANDLE);
       if (sink.name == "absent") SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
@@ -380,8 +353,7 @@ void stdout_group() {
       std::printf("%s: skipped, Wine only: %s\n", sink.name.c_str(), sink.wine_only.c_str());
       group_skip = sink.wine_only;
     } else {  // the control: a write there does fail, and no byte of it arrives
-      const std::string probe = setup.beside + "\\write_probe.exe";
-      const Run got = launch(probe, "write_probe");
+      const Run got = launch(setup.beside + "\\write_probe.exe", "write_probe");
       std::printf("%s: a write fails with error %lu\n", sink.name.c_str(), got.status);
       if (got.status == 0 || got.status >= 0xDEAD0000 || !got.out.empty())
         fail("control: write_probe.exe on " + sink.name + " gives status " +
@@ -403,15 +375,15 @@ void nompr_group() {
   // The control: mpr.dll really cannot be loaded in this test's processes.
   run_all("naive program cannot load mpr", setup.beside + "\\naive_lookup.exe", "naive ",
           {{"n:", 0xFFFFFFFF, ""}});
-  const std::string none = line(NOT_CONNECTED);
+  const std::string none = NOT_CONNECTED.out;
   run_all("no mpr", setup.exe, "mapcue ",
           {{"n:", 1, none}, {"m", 1, none}, {"c:", 1, none}, help_for("")});
 }
 
 // The README's batch example, through the real cmd.exe, with mapcue.exe in its folder.
 void batch_group() {
-  const std::string dir = make_temp_dir("mapcue-batch");
-  copy_into(dir, {{setup.exe, "mapcue.exe"}, {setup.example, "share-path.cmd"}});
+  const std::string dir =
+      temp_dir("mapcue-batch", {{setup.exe, "mapcue.exe"}, {setup.example, "share-path.cmd"}});
   char cmd[MAX_PATH];
   GetSystemDirectoryA(cmd, MAX_PATH);
   const auto through_batch = [](Case c) {

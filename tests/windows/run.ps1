@@ -17,16 +17,13 @@ function Step([string]$Text) { Write-Host "`n== $Text" }
 function Fail([string]$Text) { $script:failed++; $script:report.Failures += $Text; Write-Host "FAIL $Text" }
 function Broken([string]$Text) { $script:kit += $Text; $script:report.Failures += "kit: $Text"; Write-Host "KIT $Text" }
 # Native tools answer through their status; their stderr must not become a terminating error, and
-# with standard input closed none of them can wait for an answer.
-function Invoke-Native([string]$Exe, [string[]]$ArgList) {
+# with standard input closed none of them can wait for an answer. With -Check, a status other than 0 throws.
+function Invoke-Native([string]$Exe, [string[]]$ArgList, [switch]$Check) {
     $ErrorActionPreference = 'Continue'
     $lines = @($null | & $Exe @ArgList 2>&1 | ForEach-Object { "$_" })
     $lines | ForEach-Object { Write-Host "  $_" }
-    [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Text = ($lines -join ' ').Trim(); Closing = @($lines | ForEach-Object Trim | Where-Object { $_ })[-1] }
-}
-function Assert-Native([string]$Exe, [string[]]$ArgList) {
-    $r = Invoke-Native $Exe $ArgList
-    if ($r.Status -ne 0) { throw "$Exe $($ArgList[0]) gave status $($r.Status): $($r.Text)" }
+    $r = [pscustomobject]@{ Status = $LASTEXITCODE; Lines = $lines; Text = ($lines -join ' ').Trim(); Closing = @($lines | ForEach-Object Trim | Where-Object { $_ })[-1] }
+    if (-not $Check) { $r } elseif ($r.Status -ne 0) { throw "$Exe $($ArgList[0]) gave status $($r.Status): $($r.Text)" }
 }
 # Output read in the ANSI code page, byte for byte, not in the console's OEM one.
 function Invoke-Raw([string]$Exe, [string]$Arguments) {
@@ -130,7 +127,7 @@ try {
     $random = New-Object byte[] 11
     [System.Security.Cryptography.RandomNumberGenerator]::Create().GetBytes($random)
     $password = 'Aa9' + (($random | ForEach-Object { $chars[$_ % $chars.Length] }) -join '')
-    Assert-Native net @('user', $user, $password, '/add'); $madeUser = $true
+    Invoke-Native net @('user', $user, $password, '/add') -Check; $madeUser = $true
 
     Step 'Making the shares'
     foreach ($s in $shares | Where-Object { -not $_.Marker }) {
@@ -266,16 +263,16 @@ try {
 } finally {
     Step 'Removing what the run made'
     foreach ($d in $drives | Where-Object { $_.Mapped }) {
-        Undo "$($d.L):" { Assert-Native net @('use', "$($d.L):", '/delete', '/y') }
+        Undo "$($d.L):" { Invoke-Native net @('use', "$($d.L):", '/delete', '/y') -Check }
     }
-    if ($madeSubst) { Undo 'T:' { Assert-Native subst @('T:', '/d') } }
+    if ($madeSubst) { Undo 'T:' { Invoke-Native subst @('T:', '/d') -Check } }
     # CONNECT_UPDATE_PROFILE removes a remembered connection; what it leaves is removed by hand.
     if ($madeRemembered) { Undo 'the remembered R:' { $status = [Kit.Api]::WNetCancelConnection2W('R:', 1, $true)
         if (Test-Path 'HKCU:\Network\R') { Remove-Item 'HKCU:\Network\R' -Recurse; throw "WNetCancelConnection2W gave $status, left the key" } } }
     foreach ($s in $shares | Where-Object { $_.Made }) {
         Undo "share $($s.Name)" { Remove-SmbShare -Name $s.Name -Force }
     }
-    if ($madeUser) { Undo "user $user" { Assert-Native net @('user', $user, '/delete') } }
+    if ($madeUser) { Undo "user $user" { Invoke-Native net @('user', $user, '/delete') -Check } }
     if ($madeRoot) { Undo $root { Remove-Item -LiteralPath $root -Recurse -Force } }
 }
 $closing = "$passed passed, $failed failed, $skipped skipped"

@@ -9,9 +9,13 @@ import time
 
 exe, probe = sys.argv[1:3]
 log = open(os.path.join(os.environ["WINEPREFIX"], "wine-stderr.log"), "ab")
+reader, writer = os.pipe()
+os.close(reader)
+sinks = {"closed": (None, lambda: os.close(1)), "full": (open("/dev/full", "wb"), None), "reader_gone": (writer, None)}
 
 
-def run(args, stdout, preexec=None, program=exe):
+def run(sink, args, program=exe):
+    stdout, preexec = sinks[sink]
     begin = time.monotonic()
     try:
         status = subprocess.run([os.environ["WINELOADER"], program, *args], stdin=subprocess.DEVNULL, stdout=stdout,
@@ -21,40 +25,22 @@ def run(args, stdout, preexec=None, program=exe):
     return status, time.monotonic() - begin
 
 
-def closed(args, program=exe):
-    return run(args, None, lambda: os.close(1), program)
-
-
-def full(args, program=exe):
-    with open("/dev/full", "wb") as sink:
-        return run(args, sink, program=program)
-
-
-def reader_gone(args, program=exe):
-    reader, writer = os.pipe()
-    os.close(reader)
-    try:
-        return run(args, writer, program=program)
-    finally:
-        os.close(writer)
-
-
 passed = failed = 0
 slowest = 0.0
 cases = [(["n:"], 0), (["j:"], 0), (["c:"], 1), ([], 9)]
-for sink in (closed, full, reader_gone):
-    error = sink([], probe)[0]  # the control: a write there does fail
-    print(f"{sink.__name__}: a write fails with Windows error {error}")
+for sink in sinks:
+    error = run(sink, [], probe)[0]  # the control: a write there does fail
+    print(f"{sink}: a write fails with Windows error {error}")
     if error == 0:
         failed += 1
-        print(f"FAIL control: a write to {sink.__name__} succeeds")
+        print(f"FAIL control: a write to {sink} succeeds")
     for args, want in cases:
-        status, took = sink(args)
+        status, took = run(sink, args)
         slowest = max(slowest, took)
         if status == want and took <= 5:
             passed += 1
         else:
             failed += 1
-            print(f"FAIL {sink.__name__} {args}: status {status} (want {want}) in {took:.2f} s")
+            print(f"FAIL {sink} {args}: status {status} (want {want}) in {took:.2f} s")
 print(f"unix stdout: {passed} passed, {failed} failed, slowest run {slowest * 1000:.0f} ms")
 sys.exit(1 if failed else 0)
