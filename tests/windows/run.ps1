@@ -209,9 +209,7 @@ try {
     foreach ($f in $files) {
         $name = Split-Path -Leaf $f.Exe
         Step "The version record of $name, as Windows reads it (verinfo.exe)"
-        $expected = "$root\verinfo-$name.expected"
-        [System.IO.File]::WriteAllText($expected, [System.IO.File]::ReadAllText($record).Replace('"mapcue.exe"', "`"$name`""), $ansi)
-        $r = Invoke-Native $f.verinfo @($f.Exe, $expected)
+        $r = Invoke-Native $f.verinfo @($f.Exe, $record)  # it expects the file's own name
         if ($r.Status -eq 0) { $passed++ } else { Fail "version record of ${name}: verinfo status $($r.Status)" }
         $report.Groups += "| $name version record | $([int]($r.Status -eq 0)) | $([int]($r.Status -ne 0)) | 0 |"
 
