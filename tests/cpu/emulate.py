@@ -8,6 +8,7 @@ import re
 import struct
 import subprocess
 import sys
+import time
 
 import pefile
 import unicorn as U
@@ -175,7 +176,7 @@ def run_all(data, base, lines, want, label, failures):
 
 
 def main():
-    (table, lines), failures = cases(sys.argv[2]), []
+    began, (table, lines), failures = time.monotonic(), cases(sys.argv[2]), []
     want, checks = oracle(sys.argv[1], lines), len(sys.argv[3:]) * (len(lines) + len(table) + 1)
     for exe in sys.argv[3:]:
         pe = pefile.PE(data=(data := open(exe, "rb").read()))
@@ -189,8 +190,8 @@ def main():
         # Caught by the size and by the 255-byte name back whole; first, so no case hides it.
         if stores != 1 or not {"WNetGetConnectionA", "WriteFile"} <= caught:
             failures.insert(0, f"{label}: {stores} stores of 255 in .text, want 1 caught both ways")
-    print("".join(f"FAIL {f}\n" for f in failures[:10])
-          + f"cpu: {checks - len(failures)} passed, {len(failures)} failed")
+    print("".join(f"FAIL {f}\n" for f in failures[:10]) + f"{time.monotonic() - began:.1f} s in all"
+          f"\ncpu: {checks - len(failures)} passed, {len(failures)} failed")
     return 1 if failures or not checks else 0
 
 
