@@ -12,10 +12,12 @@ scripts/lint/run.sh
 
 # What the passing tests of a preset found (figures, controls), from ctest's log.
 figures() {  # build-dir
-  awk '/^[0-9]+\/[0-9]+ Test: / { show = $3 ~ /^(fuzz[.]run|(x86|x64)?[.]?(e2e|unix|control)[.]|wine[.]|cpu[.]|image[.])/; next }
-       /^Output:$/ { getline; inside = show; next }
+  awk '/^[0-9]+\/[0-9]+ Test: / {
+         show = $3 ~ /^(fuzz[.]run|((x86|x64)[.])?(e2e|unix|control)[.]|wine[.]|cpu[.]|image[.])/
+         name = $3; next }
+       /^Output:$/ { getline; inside = show; if (show) print "  " name; next }
        /^<end of output>$/ { inside = 0 }
-       inside { print "  " $0 }' "$1/Testing/Temporary/LastTest.log"
+       inside { print "    " $0 }' "$1/Testing/Temporary/LastTest.log"
 }
 
 for preset in native sanitize fuzz windows; do
