@@ -20,7 +20,8 @@ ARCHES = {
     I386: ("PE32 for i386", pefile.OPTIONAL_HEADER_MAGIC_PE, AMD64,
            ("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE"), (3, 10), (4, 0)),
     AMD64: ("PE32+ for x64", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, I386,
-            ("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE"), (5, 2), (5, 2)),
+            ("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE"),
+            (5, 2), (5, 2)),
 }
 WRITE, EXECUTE = SCN["IMAGE_SCN_MEM_WRITE"], SCN["IMAGE_SCN_MEM_EXECUTE"]
 RELOCS_STRIPPED = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
@@ -69,6 +70,7 @@ def properties(data, limit, machine):
     entry = pe.get_section_by_rva(opt.AddressOfEntryPoint)
     dlls = [i.dll.decode() for i in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
     delayed = [i.dll.decode() for i in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
+    unwound = getattr(pe, "DIRECTORY_ENTRY_EXCEPTION", [])
     os_version = (opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion)
     subsystem_version = (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion)
     types = [t.id for t in pe.DIRECTORY_ENTRY_RESOURCE.entries]
@@ -112,8 +114,7 @@ def properties(data, limit, machine):
          dlls == ["KERNEL32.dll"] and not delayed, patch(b"KERNEL32.dll\0", b"msvcrt.dll\0\0\0")),
     ] + ([
         # Every function that calls another must have an entry, or Windows cannot walk it.
-        ("unwind tables kept", f"{len(getattr(pe, 'DIRECTORY_ENTRY_EXCEPTION', []))} functions",
-         bool(getattr(pe, "DIRECTORY_ENTRY_EXCEPTION", [])),
+        ("unwind tables kept", f"{len(unwound)} functions", bool(unwound),
          edit(lambda pe: pe.OPTIONAL_HEADER.DATA_DIRECTORY[3], "Size", 0)),
     ] if machine == AMD64 else []) + [
         ("time stamp 0", head.TimeDateStamp, head.TimeDateStamp == 0,

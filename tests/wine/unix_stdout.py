@@ -11,15 +11,16 @@ exe, probe = sys.argv[1:3]
 log = open(os.path.join(os.environ["WINEPREFIX"], "wine-stderr.log"), "ab")
 reader, writer = os.pipe()
 os.close(reader)
-sinks = {"closed": (None, lambda: os.close(1)), "full": (open("/dev/full", "wb"), None), "reader_gone": (writer, None)}
+sinks = {"closed": (None, lambda: os.close(1)), "full": (open("/dev/full", "wb"), None),
+         "reader_gone": (writer, None)}
 
 
 def run(sink, args, program=exe):
     stdout, preexec = sinks[sink]
     begin = time.monotonic()
     try:
-        status = subprocess.run([os.environ["WINELOADER"], program, *args], stdin=subprocess.DEVNULL, stdout=stdout,
-                                stderr=log, timeout=20, preexec_fn=preexec).returncode
+        status = subprocess.run([os.environ["WINELOADER"], program, *args], stdout=stdout, stderr=log,
+                                stdin=subprocess.DEVNULL, timeout=20, preexec_fn=preexec).returncode
     except subprocess.TimeoutExpired:
         status = "hung"
     return status, time.monotonic() - begin
