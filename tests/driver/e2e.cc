@@ -97,9 +97,12 @@ DWORD start(const std::string& exe, std::string command_line, HANDLE out, bool a
   startup.hStdOutput = out;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, dir,
-                      &startup, &process)) {
-    return 0xDEAD0001;
+  // Wine refuses a start now and then (once in some thousand here): the program never ran, so
+  // a second try, said aloud, judges nothing; a program that cannot start fails both.
+  for (int tries = 0; !CreateProcessA(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, dir, &startup, &process);) {
+    std::printf("note: CreateProcess failed, error %lu\n", GetLastError());
+    if (++tries == 2) return 0xDEAD0001;
   }
   DWORD status = 0xDEAD0002;  // hung: killed
   if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) {

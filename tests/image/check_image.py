@@ -149,10 +149,7 @@ def check(path, limit):
                         for f, bit in (("R", "READ"), ("W", "WRITE"), ("X", "EXECUTE")))
         print(f"  {name(s):8} {s.Misc_VirtualSize:5} in memory {s.SizeOfRawData:5} in the file "
               + flags)
-    machine = pe.FILE_HEADER.Machine
-    if machine not in ARCHES:
-        print(f"FAIL machine {machine:#x} is neither i386 nor x64")
-        return False
+    machine = pe.FILE_HEADER.Machine  # neither i386 nor x64: a KeyError, and so a failure
     results = properties(data, limit, machine)
     for what, found, ok, _ in results:
         print(f"{'ok  ' if ok else 'FAIL'} {what}: {found}")
