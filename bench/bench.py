@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Times each call of mapcue against its floors under one warm Wine prefix.
+"""Times each call of every file this host's Wine runs against its floors, under one warm Wine
+prefix.
 
 Every round runs every command once, in a shuffled order, so drift (CPU frequency, page
 cache, a busy neighbour) falls on all of them alike; the ratios compare medians taken from
@@ -26,26 +27,18 @@ GOALS = [  # label, numerator, denominator, bound
 ]
 
 
-def commands(loader):
-    # The build this host's Wine runs (scripts/wine-prefix.sh chose it), timed against floor
-    # programs built like it.
-    exe_path = os.environ["MAPCUE_EXE"]
-    build = os.path.dirname(exe_path)
-
-    def exe(path):
-        return [loader, os.path.join(build, path)]
-
-    mapcue = [loader, exe_path]
-    # Both sides are started by path, so neither pays for Wine's start.exe.
-    net = [loader, "C:\\windows\\system32\\net.exe", "use", "n:"]
-    # label: (argv, expected status, expected stdout or None when not checked)
+def commands(exe, loader):
+    """Each call of one file, and its floors built like it: label -> (argv, status, stdout);
+    a status or stdout of None is not checked. Every program is started by path, net.exe too,
+    so none pays for Wine's start.exe."""
+    floor = os.path.join(os.path.dirname(exe), "bench")
     return {
-        "empty PE": (exe("bench/empty_pe.exe"), 0, b""),
-        "bare lookup PE": (exe("bench/bare_lookup.exe"), 0, b""),
-        "mapcue n:": (mapcue + ["n:"], 0, N_UNC),
-        "mapcue c:": (mapcue + ["c:"], 1, NOT_CONNECTED),
-        "mapcue (help)": (mapcue, 9, open(HELP_GOLDEN, "rb").read()),
-        "net use n:": (net, None, None),
+        "empty PE": ([loader, os.path.join(floor, "empty_pe.exe")], 0, b""),
+        "bare lookup PE": ([loader, os.path.join(floor, "bare_lookup.exe")], 0, b""),
+        "mapcue n:": ([loader, exe, "n:"], 0, N_UNC),
+        "mapcue c:": ([loader, exe, "c:"], 1, NOT_CONNECTED),
+        "mapcue (help)": ([loader, exe], 9, open(HELP_GOLDEN, "rb").read()),
+        "net use n:": ([loader, "C:\\windows\\system32\\net.exe", "use", "n:"], None, None),
     }
 
 
@@ -90,46 +83,55 @@ def main():
     parser.add_argument("--memory-runs", type=int, default=10)
     parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args()
-    if not os.environ.get("WINEPREFIX") or not os.environ.get("MAPCUE_EXE"):
-        sys.exit("run it through bench/run.sh: a warm prefix with n: mapped, and a build chosen")
+    if not os.environ.get("WINEPREFIX") or not os.environ.get("MAPCUE_BUILDS"):
+        sys.exit("run it through bench/run.sh: a warm prefix with n: mapped, and the builds found")
     os.makedirs(args.out, exist_ok=True)
-    loader = os.environ["WINELOADER"]
-    cmds = commands(loader)
+    # Every file this host's Wine runs, each against its own floors, in the same rounds.
+    with open(os.environ["MAPCUE_BUILDS"]) as f:
+        builds = [line.rstrip("\n").split("\t") for line in f]
+    cmds = {(os.path.basename(exe), label): spec for exe, loader, _ in builds if loader != "-"
+            for label, spec in commands(exe, loader).items()}
     stderr = open(os.path.join(args.out, "wine-stderr.log"), "ab")
 
-    statuses = {label: check(label, *spec, stderr, args.out) for label, spec in cmds.items()}
+    statuses = {key: check(key, *spec, stderr, args.out) for key, spec in cmds.items()}
     rng = random.Random(args.seed)
-    labels = list(cmds)
-    samples = {label: [] for label in labels}
+    keys = list(cmds)
+    samples = {key: [] for key in keys}
     for round_no in range(args.warmup + args.rounds):
-        rng.shuffle(labels)
-        for label in labels:
-            ms, status = run(cmds[label][0], stderr)
-            if status != statuses[label]:
-                sys.exit(f"{label}: status {status} in round {round_no}, {statuses[label]} before")
+        rng.shuffle(keys)
+        for key in keys:
+            ms, status = run(cmds[key][0], stderr)
+            if status != statuses[key]:
+                sys.exit(f"{key}: status {status} in round {round_no}, {statuses[key]} before")
             if round_no >= args.warmup:
-                samples[label].append(ms)
-    peaks = {label: statistics.median(peak_kb(cmds[label][0], stderr, args.out)
-                                      for _ in range(args.memory_runs))
-             for label in cmds}
+                samples[key].append(ms)
+    peaks = {key: statistics.median(peak_kb(cmds[key][0], stderr, args.out)
+                                    for _ in range(args.memory_runs))
+             for key in cmds}
 
-    medians = {label: statistics.median(s) for label, s in samples.items()}
-    lines = ["| call | median ms | p25-p75 ms | peak RSS KiB | exit |", "|---|---:|---:|---:|---:|"]
-    for label in cmds:
-        low, high = quartiles(samples[label])
-        lines.append(f"| {label} | {medians[label]:.2f} | {low:.2f}-{high:.2f} | "
-                     f"{peaks[label]:.0f} | {statuses[label]} |")
-    lines += ["", "| ratio of medians | measured | goal |", "|---|---:|---|"]
-    ratios = {}
-    for name, num, den, bound in GOALS:
-        ratios[name] = medians[num] / medians[den]
-        verdict = "met" if ratios[name] <= bound else "MISSED"
-        lines.append(f"| {name} | {ratios[name]:.3f} | <= {bound} ({verdict}) |")
+    medians = {key: statistics.median(s) for key, s in samples.items()}
+    lines = []
+    for exe, loader, _ in builds:
+        name = os.path.basename(exe)
+        if loader == "-":
+            continue
+        wine = subprocess.run([loader, "--version"], capture_output=True, text=True).stdout
+        lines += [f"| {name}, {loader} ({wine.strip()}) | median ms | p25-p75 ms "
+                  "| peak RSS KiB | exit |", "|---|---:|---:|---:|---:|"]
+        for key in (key for key in cmds if key[0] == name):
+            low, high = quartiles(samples[key])
+            lines.append(f"| {key[1]} | {medians[key]:.2f} | {low:.2f}-{high:.2f} | "
+                         f"{peaks[key]:.0f} | {statuses[key]} |")
+        lines += ["", f"| {name}: ratio of medians | measured | goal |", "|---|---:|---|"]
+        for label, num, den, bound in GOALS:
+            ratio = medians[name, num] / medians[name, den]
+            verdict = "met" if ratio <= bound else "MISSED"
+            lines.append(f"| {label} | {ratio:.3f} | <= {bound} ({verdict}) |")
+        lines.append("")
     uname = os.uname()
-    wine = subprocess.run([loader, "--version"], capture_output=True, text=True).stdout.strip()
-    lines += ["", f"{os.path.basename(os.environ['MAPCUE_EXE'])}: {os.environ['MAPCUE_WHY']}; "
-              f"{args.rounds} interleaved rounds after {args.warmup} warm-up rounds, "
-              f"{os.cpu_count()} CPUs, {uname.sysname} {uname.release}, {wine}"]
+    lines += [line for _, loader, line in builds if loader == "-"] + [
+        f"{args.rounds} interleaved rounds after {args.warmup} warm-up rounds, "
+        f"{os.cpu_count()} CPUs, {uname.sysname} {uname.release}"]
     table = "\n".join(lines)
     print(table)
     with open(os.path.join(args.out, "results.md"), "w") as f:

@@ -1,15 +1,10 @@
 #!/bin/sh
-# Builds both executables and runs one under Wine in a demo prefix where n: is mapped to
-# \\fileserver\public\docs: mapcue.exe where this host's Wine runs 32-bit programs, else
-# mapcue64.exe. With arguments, runs it with them instead.
-set -eu
+# Builds every file and runs the first that this host's Wine runs (mapcue.exe where it runs
+# 32-bit programs, else mapcue64.exe) in a demo prefix where n: is mapped to
+# \\fileserver\public\docs, saying why the others do not run. With arguments, runs it with them.
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows >/dev/null
-echo "preparing a Wine prefix with a network drive (first time takes a while)..."
 exec scripts/wine-prefix.sh run build/demo-prefix sh -c '
-  echo "running $(basename "$MAPCUE_EXE"): $MAPCUE_WHY"
+  echo "running $(basename "$MAPCUE_EXE") under $WINELOADER"
   run() {
     echo "> mapcue $*"
     status=0

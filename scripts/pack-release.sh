@@ -1,5 +1,5 @@
 #!/bin/sh
-# Packs DIST/mapcue-VERSION-win32.zip (the executables, README.md, LICENSE, SHA256SUMS) and
+# Packs DIST/mapcue-VERSION-windows.zip (the executables, README.md, LICENSE, SHA256SUMS) and
 # its own checksum beside it. Fixed modes, times and order, and no extra attributes, so the same
 # inputs give the same bytes. Run by the `release` build target.
 # usage: pack-release.sh VERSION DIST EXE...
@@ -22,7 +22,7 @@ for file in $files; do
   chmod 644 "$stage/$file"
   touch -d "@$epoch" "$stage/$file"
 done
-name=mapcue-$version-win32.zip
+name=mapcue-$version-windows.zip
 mkdir -p "$dist"
 # shellcheck disable=SC2086
 (cd "$stage" && zip -X -D -q "$name" $files)

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Builds mapcue.exe in a fresh folder and packs dist/mapcue-<version>-win32.zip from it, so
-# nothing left over in build/ can reach a release.
+# Builds every file in a fresh folder and packs dist/mapcue-<version>-windows.zip from them,
+# so nothing left over in build/ can reach a release.
 # usage: release.sh [DIST_DIR [BUILD_DIR]]    (defaults: dist/, a temporary folder)
 set -eu
 cd "$(dirname "$0")/.."

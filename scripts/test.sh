@@ -1,7 +1,7 @@
 #!/bin/sh
 # Every test: a lint of the CI workflows; the portable core natively, under ASan and UBSan, and
-# fuzzed for a bounded time; then each executable end to end under whichever Wine this host
-# runs, both on an emulated CPU, and the hardening of both files.
+# fuzzed for a bounded time, and the set-up's decisions; then each file end to end under
+# whichever Wine this host runs, every file on an emulated CPU, and the hardening of each.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -13,7 +13,7 @@ scripts/lint/run.sh
 # What the passing tests of a preset found (figures, controls), from ctest's log.
 figures() {  # build-dir
   awk '/^[0-9]+\/[0-9]+ Test: / {
-         show = $3 ~ /^(fuzz[.]run|((x86|x64)[.])?(e2e|unix|control)[.]|wine[.]|cpu[.]|image[.])/
+         show = $3 ~ /^(fuzz[.]run|((x86|x64|arm64)[.])?(e2e|unix|control)[.]|wine[.]|cpu[.]|image[.])/
          name = $3; next }
        /^Output:$/ { getline; inside = show; if (show) print "  " name; next }
        /^<end of output>$/ { inside = 0 }

@@ -5,8 +5,9 @@
 #   j:, k:, l: -> \\fileserver\long\<200 a>\<35, 36, 81 b>: UNC forms of 254, 255 and 300 bytes
 #   u: -> \\fileserver\Öffentlich\Bücher€: non-ASCII names (code page 1252 under LC_ALL=C.UTF-8)
 # remove DIR: stops that prefix's wineserver (and no other) and deletes it.
-# run DIR COMMAND...: runs COMMAND in such a prefix, made first and removed afterwards, with
-#   MAPCUE_EXE naming the build this host's Wine runs, WINELOADER its loader, MAPCUE_WHY why.
+# run DIR COMMAND... (from the top folder): installs what is missing, builds every file, then
+#   runs COMMAND in such a prefix, made first and removed afterwards, with the files this
+#   host's Wine runs (choose_build says how).
 set -eu
 action=$1
 WINEPREFIX=$(realpath -m "$2")
@@ -61,21 +62,16 @@ create() {
   wineserver -p60 </dev/null >/dev/null 2>&1
 }
 
-# The shipped 32-bit file where this host's Wine starts 32-bit programs, else its x64 twin: a
-# kernel without IA-32 emulation cannot execute the 32-bit loader, installed or not.
+# The files this host's Wine runs, as the windows build's configure found them: each file's
+# sentence said; MAPCUE_EXE and WINELOADER the first that runs and its loader, MAPCUE_BUILDS
+# the whole list.
 choose_build() {
-  build=$(cd "$(dirname "$0")/.." && pwd)/build/windows
-  if x86=$(/usr/lib/wine/wine --version 2>&1); then
-    MAPCUE_EXE=$build/mapcue.exe WINELOADER=/usr/lib/wine/wine
-    MAPCUE_WHY="this host's Wine runs 32-bit programs"
-  elif x64=$("$WINELOADER" --version 2>&1); then
-    MAPCUE_EXE=$build/x64/mapcue64.exe
-    MAPCUE_WHY="32-bit Wine cannot start here (/usr/lib/wine/wine: ${x86##*: }), so the x64 twin"
-  else
-    echo "no Wine can run programs here: 32-bit: $x86; 64-bit: $x64" >&2
-    exit 1
-  fi
-  export MAPCUE_EXE WINELOADER MAPCUE_WHY
+  MAPCUE_BUILDS=$PWD/build/windows/wine-builds.txt
+  cut -f 3 "$MAPCUE_BUILDS"
+  first=$(awk -F '\t' '$2 != "-" { print $1 "\t" $2; exit }' "$MAPCUE_BUILDS")
+  [ -n "$first" ] || { echo "no Wine can run a mapcue file here" >&2; exit 1; }
+  MAPCUE_EXE=$(echo "$first" | cut -f 1) WINELOADER=$(echo "$first" | cut -f 2)
+  export MAPCUE_EXE WINELOADER MAPCUE_BUILDS
 }
 
 case $action in
@@ -83,7 +79,11 @@ create) create ;;
 remove) remove ;;
 run)
   shift 2
+  scripts/install-deps.sh
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows >/dev/null
   choose_build
+  echo "preparing a Wine prefix with network drives (the first time takes a while)..."
   create
   trap remove EXIT
   "$@"

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Checks what mapcue.exe and mapcue64.exe claim of their files: size, hardening, loading on
+"""Checks what the mapcue files claim of themselves: size, hardening, loading on
 every Windows of their kind, their one import, their version resource. Prints the sections
 and each property, then breaks each property in a copy and makes sure its check notices, so
 that no check passes whatever it is given.
@@ -10,19 +10,20 @@ import sys
 import pefile
 
 DLL, SCN, MACHINE = pefile.DLL_CHARACTERISTICS, pefile.SECTION_CHARACTERISTICS, pefile.MACHINE_TYPE
-I386, AMD64 = MACHINE["IMAGE_FILE_MACHINE_I386"], MACHINE["IMAGE_FILE_MACHINE_AMD64"]
-# Per machine: its name, optional header, DllCharacteristics and the subsystem versions its
-# loader takes (x86 from 3.10, x64 from 5.2; 4.0 and 5.2 keep every such Windows). No other
-# bit: FORCE_INTEGRITY wants a signature, APPCONTAINER a sandbox, GUARD_CF a load
-# configuration; each stops the image on Windows, not Wine. x64 has no SEH bit: its handlers
-# are found through the unwind tables.
+I386, AMD64, ARM64 = (MACHINE["IMAGE_FILE_MACHINE_" + m] for m in ("I386", "AMD64", "ARM64"))
+# Per machine: its name, optional header, another machine, DllCharacteristics and the subsystem
+# versions its loader takes (x86 from 3.10, x64 from 5.2; 4.0 and 5.2 keep every such Windows;
+# ARM64 Windows began at 10.0). No other bit: FORCE_INTEGRITY wants a signature, APPCONTAINER a
+# sandbox, GUARD_CF a load configuration; each stops the image on Windows, not Wine. x64 and
+# ARM64 have no SEH bit: their handlers are found through the unwind tables.
+WIDE = ("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE")
 ARCHES = {
     I386: ("PE32 for i386", pefile.OPTIONAL_HEADER_MAGIC_PE, AMD64,
            ("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVER_AWARE"), (3, 10), (4, 0)),
-    AMD64: ("PE32+ for x64", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, I386,
-            ("HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT", "TERMINAL_SERVER_AWARE"),
-            (5, 2), (5, 2)),
+    AMD64: ("PE32+ for x64", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, I386, WIDE, (5, 2), (5, 2)),
+    ARM64: ("PE32+ for ARM64", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, AMD64, WIDE, (6, 0), (10, 0)),
 }
+UNWIND_ENTRY = {AMD64: 12, ARM64: 8}  # bytes of a function's entry in .pdata
 WRITE, EXECUTE = SCN["IMAGE_SCN_MEM_WRITE"], SCN["IMAGE_SCN_MEM_EXECUTE"]
 RELOCS_STRIPPED = pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
 KEYS = [b"Comments", b"CompanyName", b"FileDescription", b"FileVersion", b"InternalName",
@@ -70,7 +71,7 @@ def properties(data, limit, machine):
     entry = pe.get_section_by_rva(opt.AddressOfEntryPoint)
     dlls = [i.dll.decode() for i in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
     delayed = [i.dll.decode() for i in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
-    unwound = getattr(pe, "DIRECTORY_ENTRY_EXCEPTION", [])
+    unwound = opt.DATA_DIRECTORY[3].Size // UNWIND_ENTRY.get(machine, 1)
     os_version = (opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion)
     subsystem_version = (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion)
     types = [t.id for t in pe.DIRECTORY_ENTRY_RESOURCE.entries]
@@ -107,16 +108,16 @@ def properties(data, limit, machine):
          opt.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"],
          edit(optional, "Subsystem", pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])),
         ("OS version %d.%d or lower" % highest, "%d.%d" % os_version, os_version <= highest,
-         edit(optional, "MajorOperatingSystemVersion", 6)),
+         edit(optional, "MajorOperatingSystemVersion", highest[0] + 1)),
         ("subsystem version %d.%d to %d.%d" % (lowest + highest), "%d.%d" % subsystem_version,
-         lowest <= subsystem_version <= highest, edit(optional, "MajorSubsystemVersion", 6)),
+         lowest <= subsystem_version <= highest, edit(optional, "MajorSubsystemVersion", highest[0] + 1)),
         ("imports KERNEL32.dll only", ", ".join(dlls + delayed) or "none",
          dlls == ["KERNEL32.dll"] and not delayed, patch(b"KERNEL32.dll\0", b"msvcrt.dll\0\0\0")),
     ] + ([
         # Every function that calls another must have an entry, or Windows cannot walk it.
-        ("unwind tables kept", f"{len(unwound)} functions", bool(unwound),
+        ("unwind tables kept", f"{unwound} functions", unwound > 0,
          edit(lambda pe: pe.OPTIONAL_HEADER.DATA_DIRECTORY[3], "Size", 0)),
-    ] if machine == AMD64 else []) + [
+    ] if machine in UNWIND_ENTRY else []) + [
         ("time stamp 0", head.TimeDateStamp, head.TimeDateStamp == 0,
          edit(file_header, "TimeDateStamp", 1)),
         ("one resource, a version", types, types == [pefile.RESOURCE_TYPE["RT_VERSION"]],

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Two release builds from the same sources, in folders of different paths: both executables
+# Two release builds from the same sources, in folders of different paths: every executable
 # and the zip must come out bit for bit the same.
 set -eu
 source=$(cd "$(dirname "$0")/../.." && pwd)
@@ -9,8 +9,7 @@ for run in a "b/a longer path"; do
   "$source/scripts/release.sh" "$work/$run/dist" "$work/$run/build" >/dev/null
 done
 status=0
-for file in build/mapcue.exe build/x64/mapcue64.exe dist/mapcue-*-win32.zip; do
-  # shellcheck disable=SC2086
+for file in $(cd "$work/a" && echo build/*/mapcue*.exe dist/mapcue-*-windows.zip); do
   first=$(cd "$work/a" && sha256sum $file) second=$(cd "$work/b/a longer path" && sha256sum $file)
   echo "$first"
   echo "$second"
