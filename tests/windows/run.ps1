@@ -34,6 +34,8 @@ function Invoke-Raw([string]$Exe, [string]$Arguments) {
     $text = $process.StandardOutput.ReadToEnd(); $process.WaitForExit()
     [pscustomobject]@{ Status = $process.ExitCode; Text = $text }
 }
+# Called only for the log: its answer, or the error it met as text, so that it can fail nothing.
+function Invoke-ForLog([scriptblock]$Action) { try { & $Action } catch { "error: $($_.Exception.Message)" } }
 function Undo([string]$What, [scriptblock]$Action) {
     Write-Host "removing $What"
     try { & $Action } catch { Broken "cannot remove ${What}: $($_.Exception.Message)" }
@@ -74,8 +76,8 @@ $drives = @(
     @{ L = 'h'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
 )
 $letter = @{}; foreach ($d in $drives) { $letter[$d.L] = $d }
-$os = Get-CimInstance Win32_OperatingSystem -ErrorAction SilentlyContinue
-$image = "$($os.Caption) $($os.Version) $env:PROCESSOR_ARCHITECTURE, runner image $env:ImageOS $env:ImageVersion"
+$os = Invoke-ForLog { Get-CimInstance Win32_OperatingSystem | ForEach-Object { "$($_.Caption) $($_.Version)" } }
+$image = "$os $env:PROCESSOR_ARCHITECTURE, runner image $env:ImageOS $env:ImageVersion"
 $acp = (Get-ItemProperty 'HKLM:\SYSTEM\CurrentControlSet\Control\Nls\CodePage').ACP
 Write-Host "$image`nANSI code page: $acp"
 
@@ -100,7 +102,7 @@ try {
 
     Step 'Pre-flight: who runs this, the logon sessions, the connections already there'
     foreach ($c in @('whoami', '/groups'), @('whoami', '/logonid'), @('klist', 'sessions'), @('net', 'use')) {
-        $r = Invoke-Native $c[0] $c[1]; if ($r.Status -ne 0) { Broken "pre-flight: $($c -join ' ') gave status $($r.Status)" }
+        Write-Host "  $($c -join ' '): $(Invoke-ForLog { "status $((Invoke-Native $c[0] $c[1]).Status)" })"
     }
 
     Step 'Checking that the drive letters are free'
@@ -243,8 +245,8 @@ try {
             if ($d.Marker) { Fail "cross-check $name $($d.L): not made: $($d.Why)"; continue }
             try {
                 $drive = "$($d.L.ToUpper()):"
-                $provider = (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName
-                $smb = (Get-SmbMapping -LocalPath $drive -ErrorAction SilentlyContinue).RemotePath
+                $provider = Invoke-ForLog { (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName }
+                $smb = Invoke-ForLog { (Get-SmbMapping -LocalPath $drive).RemotePath }
                 $got = Invoke-Raw $f.Exe "$($d.L):"
                 $want = if ($d.Status -eq 0) { "$($d.Wide)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
                 Write-Host "  $drive W [$($d.Wide)], Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
