@@ -161,13 +161,15 @@ try {
     }
 
     # WNetCancelConnection2 without CONNECT_UPDATE_PROFILE keeps the profile's entry, which answers
-    # 1201 (remembered, unavailable). Written by hand only where Windows would not, and so marked.
+    # 1201 (remembered, unavailable), or 1203 where a provider has no network (WebDAV client stopped).
+    # Written by hand only where Windows would not, and so marked; then only 1201 shows it was read.
     Step 'R: remembered by Windows, its live connection dropped'
     $d = $letter.r; $remote = $d.Remote; $madeRemembered = -not $d.Marker
     $why = if (-not $d.Mapped) { 'net use could not map it' }
     elseif (($status = [Kit.Api]::WNetCancelConnection2W('R:', 0, $true)) -ne 0) { "WNetCancelConnection2W gave $status" }
     elseif (-not (Test-Path 'HKCU:\Network\R')) { 'Windows wrote no HKCU:\Network\R' }
     $d.Mapped = $false; $d.Remote += " (remembered by $(if ($why) { "hand: $why" } else { 'Windows' }), not connected)"
+    if (-not $why) { $d.Raw = 1201, 1203 }
     if ($why -and $madeRemembered) { New-Item 'HKCU:\Network\R' -Force | Out-Null
         @{ RemotePath = $remote; ProviderName = 'Microsoft Windows Network'; ProviderType = 0x20000; ConnectionType = 1; UserName = '' }.GetEnumerator() |
             ForEach-Object { New-ItemProperty 'HKCU:\Network\R' $_.Key -Value $_.Value -PropertyType $(if ($_.Value -is [int]) { 'DWord' } else { 'String' }) | Out-Null } }
