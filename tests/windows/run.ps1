@@ -79,7 +79,7 @@ $letter = @{}; foreach ($d in $drives) { $letter[$d.L] = $d }
 $os = Invoke-ForLog { Get-CimInstance Win32_OperatingSystem | ForEach-Object { "$($_.Caption) $($_.Version)" } }
 $image = "$os $env:PROCESSOR_ARCHITECTURE, runner image $env:ImageOS $env:ImageVersion"
 $elevated = ([Security.Principal.WindowsPrincipal][Security.Principal.WindowsIdentity]::GetCurrent()).IsInRole([Security.Principal.WindowsBuiltInRole]::Administrator)
-$acp = (Get-ItemProperty 'HKLM:\SYSTEM\CurrentControlSet\Control\Nls\CodePage').ACP
+$acp = $ansi.CodePage
 $where = "ANSI code page $acp, $(if ($elevated) { 'elevated' } else { 'not elevated' })"
 Write-Host "$image`n$where"
 
@@ -207,7 +207,8 @@ try {
     $report.Table = foreach ($d in $drives) {
         if ($d.Marker) { "$($d.L)`t$($d.Marker)`t$($d.Why -replace '[\s#]+', ' ')" } else { "$($d.L)`t$($d.Status)`t$($d.Remote)" }
     }
-    [System.IO.File]::WriteAllText($table, ($report.Table -join "`n") + "`n", $ansi)
+    # The code page's bytes alone: where it is UTF-8 (65001), WriteAllText would put a byte-order mark first.
+    [System.IO.File]::WriteAllBytes($table, $ansi.GetBytes(($report.Table -join "`n") + "`n"))
     $report.Table | ForEach-Object { Write-Host "  $_" }
 
     $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*').Trim() } | Where-Object { $_ } |
