@@ -2,6 +2,8 @@
 # runs on each file (DIR: one mapcue*.exe and its build's test programs) every driver group, the
 # version record, the negative control and a cross-check; reports to the job summary. One process;
 # shares need elevation. Exit 2: the kit could not get ready or cannot be trusted; 1: a mapcue case failed.
+# Windows cannot catch a device name passed on upper-cased (it takes a letter in either case); of
+# the dead sinks only the read-only file is read back, the others are held to the status alone.
 # usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin DIR[,DIR...]
 param([Parameter(Mandatory = $true)][string[]]$Bin, [string]$Source)
 # Windows PowerShell 5.1 only (PSEdition is new in it): elsewhere Encoding.Default is not ANSI.
