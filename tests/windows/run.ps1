@@ -124,7 +124,7 @@ try {
         try {
             if ((Get-Service LanmanServer).StartType -eq 'Disabled') { Set-Service LanmanServer -StartupType Manual }
             Start-Service LanmanServer
-            Write-Host "LanmanServer: $((Get-Service LanmanServer).Status)"
+            Write-Host "LanmanServer: $(Invoke-ForLog { (Get-Service LanmanServer).Status })"
         } catch { $serverReason = "LanmanServer cannot start: $($_.Exception.Message)"; Write-Host $serverReason }
 
         Step "Creating the local user $user"
