@@ -1,7 +1,9 @@
 # End to end on real Windows: maps real network drives once and proves them from this session, then
 # runs on each file (DIR: one mapcue*.exe and its build's test programs) every driver group, the
-# version record, the negative control and a cross-check; reports to the job summary. As admin,
-# one process. Exit 2: the kit could not get ready or cannot be trusted; 1: a mapcue case failed.
+# version record, the negative control and a cross-check; reports to the job summary. One process;
+# shares need elevation. Exit 2: the kit could not get ready or cannot be trusted; 1: a mapcue case failed.
+# Windows cannot catch a device name passed on upper-cased (it takes a letter in either case); of
+# the dead sinks only the read-only file is read back, the others are held to the status alone.
 # usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin DIR[,DIR...]
 param([Parameter(Mandatory = $true)][string[]]$Bin, [string]$Source)
 # Windows PowerShell 5.1 only (PSEdition is new in it): elsewhere Encoding.Default is not ANSI.
@@ -34,6 +36,8 @@ function Invoke-Raw([string]$Exe, [string]$Arguments) {
     $text = $process.StandardOutput.ReadToEnd(); $process.WaitForExit()
     [pscustomobject]@{ Status = $process.ExitCode; Text = $text }
 }
+# Called only for the log: its answer, or the error it met as text, so that it can fail nothing.
+function Invoke-ForLog([scriptblock]$Action) { try { & $Action } catch { "error: $($_.Exception.Message)" } }
 function Undo([string]$What, [scriptblock]$Action) {
     Write-Host "removing $What"
     try { & $Action } catch { Broken "cannot remove ${What}: $($_.Exception.Message)" }
@@ -74,14 +78,14 @@ $drives = @(
     @{ L = 'h'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
 )
 $letter = @{}; foreach ($d in $drives) { $letter[$d.L] = $d }
-$os = Get-CimInstance Win32_OperatingSystem -ErrorAction SilentlyContinue
-$image = "$($os.Caption) $($os.Version) $env:PROCESSOR_ARCHITECTURE, runner image $env:ImageOS $env:ImageVersion"
-$acp = (Get-ItemProperty 'HKLM:\SYSTEM\CurrentControlSet\Control\Nls\CodePage').ACP
-Write-Host "$image`nANSI code page: $acp"
+$os = Invoke-ForLog { Get-CimInstance Win32_OperatingSystem | ForEach-Object { "$($_.Caption) $($_.Version)" } }
+$image = "$os $env:PROCESSOR_ARCHITECTURE, runner image $env:ImageOS $env:ImageVersion"
+$elevated = ([Security.Principal.WindowsPrincipal][Security.Principal.WindowsIdentity]::GetCurrent()).IsInRole([Security.Principal.WindowsBuiltInRole]::Administrator)
+$acp = $ansi.CodePage
+$where = "ANSI code page $acp, $(if ($elevated) { 'elevated' } else { 'not elevated' })"
+Write-Host "$image`n$where"
 
 try {
-    $me = New-Object System.Security.Principal.WindowsPrincipal ([System.Security.Principal.WindowsIdentity]::GetCurrent())
-    if (-not $me.IsInRole([System.Security.Principal.WindowsBuiltInRole]::Administrator)) { throw 'not elevated' }
     $files = @(foreach ($dir in ($Bin -split ',' | Resolve-Path).Path) {
         $f = @{ Exe = @(Get-ChildItem $dir -Filter 'mapcue*.exe').FullName }
         if ($f.Exe.Count -ne 1) { throw "$dir holds $($f.Exe.Count) mapcue*.exe, not one" }
@@ -100,7 +104,7 @@ try {
 
     Step 'Pre-flight: who runs this, the logon sessions, the connections already there'
     foreach ($c in @('whoami', '/groups'), @('whoami', '/logonid'), @('klist', 'sessions'), @('net', 'use')) {
-        $r = Invoke-Native $c[0] $c[1]; if ($r.Status -ne 0) { Broken "pre-flight: $($c -join ' ') gave status $($r.Status)" }
+        Write-Host "  $($c -join ' '): $(Invoke-ForLog { "status $((Invoke-Native $c[0] $c[1]).Status)" })"
     }
 
     Step 'Checking that the drive letters are free'
@@ -114,20 +118,23 @@ try {
     if (Test-Path -LiteralPath $root) { throw "$root exists already" }
     [void][System.IO.Directory]::CreateDirectory($root); $madeRoot = $true
 
-    Step 'Starting the file server (LanmanServer)'
-    try {
-        if ((Get-Service LanmanServer).StartType -eq 'Disabled') { Set-Service LanmanServer -StartupType Manual }
-        Start-Service LanmanServer
-        Write-Host "LanmanServer: $((Get-Service LanmanServer).Status)"
-    } catch { $serverReason = "LanmanServer cannot start: $($_.Exception.Message)"; Write-Host $serverReason }
+    # The server, the user and the shares need elevation; without it the rest still runs.
+    if (-not $elevated) { $serverReason = 'not elevated' } else {
+        Step 'Starting the file server (LanmanServer)'
+        try {
+            if ((Get-Service LanmanServer).StartType -eq 'Disabled') { Set-Service LanmanServer -StartupType Manual }
+            Start-Service LanmanServer
+            Write-Host "LanmanServer: $(Invoke-ForLog { (Get-Service LanmanServer).Status })"
+        } catch { $serverReason = "LanmanServer cannot start: $($_.Exception.Message)"; Write-Host $serverReason }
 
-    Step "Creating the local user $user"
-    # 14 characters: net user stops to ask about anything longer.
-    $chars = 'abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789'
-    $random = New-Object byte[] 11
-    [System.Security.Cryptography.RandomNumberGenerator]::Create().GetBytes($random)
-    $password = 'Aa9' + (($random | ForEach-Object { $chars[$_ % $chars.Length] }) -join '')
-    Invoke-Native net @('user', $user, $password, '/add') -Check; $madeUser = $true
+        Step "Creating the local user $user"
+        # 14 characters: net user stops to ask about anything longer.
+        $chars = 'abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789'
+        $random = New-Object byte[] 11
+        [System.Security.Cryptography.RandomNumberGenerator]::Create().GetBytes($random)
+        $password = 'Aa9' + (($random | ForEach-Object { $chars[$_ % $chars.Length] }) -join '')
+        Invoke-Native net @('user', $user, $password, '/add') -Check; $madeUser = $true
+    }
 
     Step 'Making the shares'
     foreach ($s in $shares | Where-Object { -not $_.Marker }) {
@@ -156,14 +163,16 @@ try {
     }
 
     # WNetCancelConnection2 without CONNECT_UPDATE_PROFILE keeps the profile's entry, which answers
-    # 1201 (remembered, unavailable). Written by hand only where Windows would not, and so marked.
+    # 1201 (remembered, unavailable), or 1203 where a provider has no network (WebDAV client stopped).
+    # Written by hand only where Windows would not, and so marked; then only 1201 shows it was read.
     Step 'R: remembered by Windows, its live connection dropped'
-    $d = $letter.r; $remote = $d.Remote; $madeRemembered = $true
+    $d = $letter.r; $remote = $d.Remote; $madeRemembered = -not $d.Marker
     $why = if (-not $d.Mapped) { 'net use could not map it' }
     elseif (($status = [Kit.Api]::WNetCancelConnection2W('R:', 0, $true)) -ne 0) { "WNetCancelConnection2W gave $status" }
     elseif (-not (Test-Path 'HKCU:\Network\R')) { 'Windows wrote no HKCU:\Network\R' }
     $d.Mapped = $false; $d.Remote += " (remembered by $(if ($why) { "hand: $why" } else { 'Windows' }), not connected)"
-    if ($why) { New-Item 'HKCU:\Network\R' -Force | Out-Null
+    if (-not $why) { $d.Raw = 1201, 1203 }
+    if ($why -and $madeRemembered) { New-Item 'HKCU:\Network\R' -Force | Out-Null
         @{ RemotePath = $remote; ProviderName = 'Microsoft Windows Network'; ProviderType = 0x20000; ConnectionType = 1; UserName = '' }.GetEnumerator() |
             ForEach-Object { New-ItemProperty 'HKCU:\Network\R' $_.Key -Value $_.Value -PropertyType $(if ($_.Value -is [int]) { 'DWord' } else { 'String' }) | Out-Null } }
 
@@ -200,7 +209,8 @@ try {
     $report.Table = foreach ($d in $drives) {
         if ($d.Marker) { "$($d.L)`t$($d.Marker)`t$($d.Why -replace '[\s#]+', ' ')" } else { "$($d.L)`t$($d.Status)`t$($d.Remote)" }
     }
-    [System.IO.File]::WriteAllText($table, ($report.Table -join "`n") + "`n", $ansi)
+    # The code page's bytes alone: where it is UTF-8 (65001), WriteAllText would put a byte-order mark first.
+    [System.IO.File]::WriteAllBytes($table, $ansi.GetBytes(($report.Table -join "`n") + "`n"))
     $report.Table | ForEach-Object { Write-Host "  $_" }
 
     $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*').Trim() } | Where-Object { $_ } |
@@ -243,8 +253,8 @@ try {
             if ($d.Marker) { Fail "cross-check $name $($d.L): not made: $($d.Why)"; continue }
             try {
                 $drive = "$($d.L.ToUpper()):"
-                $provider = (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName
-                $smb = (Get-SmbMapping -LocalPath $drive -ErrorAction SilentlyContinue).RemotePath
+                $provider = Invoke-ForLog { (Get-CimInstance Win32_MappedLogicalDisk -Filter "DeviceID='$drive'").ProviderName }
+                $smb = Invoke-ForLog { (Get-SmbMapping -LocalPath $drive).RemotePath }
                 $got = Invoke-Raw $f.Exe "$($d.L):"
                 $want = if ($d.Status -eq 0) { "$($d.Wide)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
                 Write-Host "  $drive W [$($d.Wide)], Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
@@ -279,7 +289,7 @@ elseif ($failed -gt 0) { 1, 'a mapcue case failed' } else { 0, 'everything requi
 Write-Host "`n$closing`nexit ${status}: $verdict"
 if ($env:GITHUB_STEP_SUMMARY) {
     $fence = '```'
-    $lines = @("## exit ${status}: $verdict", '', "mapcue end to end on $image", '', "**$closing**; ANSI code page $acp", '',
+    $lines = @("## exit ${status}: $verdict", '', "mapcue end to end on $image", '', "**$closing**; $where", '',
         '### Drive table (letter, answer, remote name or reason)', $fence) + $report.Table + @($fence, '',
         "### WNetGetConnectionA's and WNetGetConnectionW's own answers", $fence) + $report.Raw + @($fence, '',
         '| group | passed | failed | skipped |', '|---|--:|--:|--:|') + $report.Groups +
