@@ -1,22 +1,20 @@
 #!/bin/sh
 # Installs, from Debian's packages, whatever the build and the tests need and this machine
 # lacks; stops with apt's reason if it cannot. 32-bit Wine is optional: asked for only where the
-# kernel executes 32-bit code; where apt cannot give it, the set-up goes on without it and
+# kernel executes 32-bit code, and where apt cannot give it, the set-up goes on without it and
 # build/wine32-missing.txt says why, for the tests and the demo to quote.
 set -eu
 here=$(dirname "$0")
 why=$here/../build/wine32-missing.txt
-packages="cmake make g++ libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 clang lld libclang-rt-dev llvm
-  python3-pefile python3-unicorn zip time"
 missing() {  # those of the packages named that are not installed
   for package; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
       echo "$package"
   done
 }
-# shellcheck disable=SC2086
-need=$(missing $packages)
+need=$(missing cmake make g++ libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 \
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 clang lld libclang-rt-dev llvm \
+  python3-pefile python3-unicorn zip time)
 # The lint's Node.js: Debian's, unless this machine has a node and npm from elsewhere.
 command -v npm >/dev/null 2>&1 || need="$need nodejs npm"
 mkdir -p "$(dirname "$why")"
@@ -24,8 +22,8 @@ rm -f "$why"
 wine32=""
 if ! "$here/kernel-runs-i386.sh"; then
   echo "this kernel does not execute 32-bit programs" >"$why"
-elif [ -n "$(missing wine32:i386)" ]; then
-  wine32=wine32:i386
+else
+  wine32=$(missing wine32:i386)
 fi
 [ -n "$need$wine32" ] || exit 0
 echo "installing:" $need $wine32
@@ -44,12 +42,10 @@ if [ -n "$wine32" ]; then
   # shellcheck disable=SC2086
   if install $need $wine32 >"$log" 2>&1 ||
     install -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" $need $wine32 >"$log" 2>&1; then
-    need=""
-  else
-    reason=$(sed -n '/unmet dependencies:/{n;s/^ *//;p;q}' "$log")
-    echo "wine32:i386 could not be installed: ${reason:-$(grep '^E:' "$log" | tail -n 1)}" |
-      tee "$why"
+    exit 0
   fi
+  reason=$(sed -n '/unmet dependencies:/{n;s/^ *//;p;q}' "$log")
+  echo "wine32:i386 could not be installed: ${reason:-$(grep '^E:' "$log" | tail -n 1)}" | tee "$why"
 fi
 # shellcheck disable=SC2086
 [ -z "$need" ] || install $need
