@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""emulate.py ORACLE CORPUS_DIR EXE...: both files on an emulated CPU, kernel32 and mpr.dll as
+"""emulate.py ORACLE CORPUS_DIR EXE...: each file on an emulated CPU, kernel32 and mpr.dll as
 documented, each case held to the core built for this host and to what only machine code shows."""
 import itertools
 import os
@@ -12,20 +12,38 @@ import time
 
 import pefile
 import unicorn as U
-from unicorn import x86_const as X
 
-STACK, LINE, STUBS, SPAN, TOP = 0x100000, 0x200000, 0x300000, 0x10000, 0x10FEF8
+STACK, LINE, STUBS, SPAN, TOP = 0x100000, 0x200000, 0x300000, 0x10000, 0x10FF00
 MPR, INHERITED_MODE, WRITE_MODE, STD_OUT, STARTUP_OUT = 0x6D700000, 2, 0x8001, 0x1C, 0x2C
 SYSTEM_DIR = b"C:\\Windows\\system32"
 LOAD = ("LoadLibraryExA", SYSTEM_DIR + b"\\mpr.dll", 0, 8)  # LOAD_WITH_ALTERED_SEARCH_PATH
 DRIVES = {b"m": b"\\\\fileserver\\public", b"n": b"\\\\fileserver\\public\\docs",
           b"j": b"\\\\fileserver\\" + b"j" * 241, b"k": b"\\\\fileserver\\" + b"k" * 242,
           b"u": b"\\\\s\xe9rveur\\donn\xe9es\xfc", b"e": b""}
-# Per machine: STARTUPINFOA as cb, dwFlags and hStdOutput, the rest zero; and a base that
-# leaves the preferred one unmapped, so that a relocation not applied faults.
-ARCHES = {0x14C: ("x86", "<I40xI12xI4x", 0x10000000), 0x8664: ("x64", "<I56xI24xQ8x", 0x7FF6 << 32)}
 # mov dword [esp/ebp/rsp/rbp + disp], 0xff: the size stated to WNetGetConnectionA.
 STORE_255 = re.compile(rb"\xc7(?:\x44\x24.|\x45.|\x84\x24....|\x85....)\xff\x00\x00\x00", re.S)
+
+
+def x86_256(code): return STORE_255.subn(lambda m: m[0][:-4] + struct.pack("<I", 256), code)
+
+
+def arm64_256(code):
+    """mov wN, #255 that str wN, [sp, #imm] stores soon after; not the 255 of a failed start."""
+    words = struct.unpack(f"<{len(code) // 4}I", code)
+    at = {n for n, w in enumerate(words) if w & ~0x1F == 0x52801FE0 and any(
+        v & 0xFFC003FF == 0xB90003E0 | w & 0x1F for v in words[n + 1:n + 9])}
+    return b"".join(struct.pack("<I", w + 0x20 * (n in at)) for n, w in enumerate(words)), len(at)
+
+
+# Per machine: Unicorn's CPU and mode; its stack, program, result and link (if any) registers,
+# then its argument ones; STARTUPINFOA as cb, dwFlags and hStdOutput, the rest zero; a base that
+# leaves the preferred one unmapped, so that a relocation not applied faults; .text stating 256.
+ARCHES = {
+    0x14C: ("x86", "X86", U.UC_MODE_32, "ESP EIP EAX", "", "<I40xI12xI4x", 0x10000000, x86_256),
+    0x8664: ("x64", "X86", U.UC_MODE_64, "RSP RIP RAX", "RCX RDX R8 R9", "<I56xI24xQ8x",
+             0x7FF6 << 32, x86_256),
+    0xAA64: ("arm64", "ARM64", U.UC_MODE_ARM, "SP PC X0 LR", "X0 X1 X2 X3 X4 X5 X6 X7",
+             "<I56xI24xQ8x", 0x7FF6 << 32, arm64_256)}
 
 
 class Machine:
@@ -33,10 +51,11 @@ class Machine:
 
     def __init__(self, data, base):
         pe = pefile.PE(data=data)
-        arch, self.info, _ = ARCHES[pe.FILE_HEADER.Machine]
-        r, self.ptr, self.size = ("R", "Q", 8) if arch == "x64" else ("E", "I", 4)
-        self.sp, self.pc, self.ax = (getattr(X, f"UC_X86_REG_{r}{n}") for n in ("SP", "IP", "AX"))
-        self.regs = [getattr(X, f"UC_X86_REG_{n}") for n in ("RCX", "RDX", "R8", "R9") if r == "R"]
+        _, cpu, mode, fixed, args, self.info, _, _ = ARCHES[pe.FILE_HEADER.Machine]
+        self.ptr = "Q" if pe.PE_TYPE == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS else "I"
+        self.size, const = struct.calcsize(self.ptr), getattr(U, f"{cpu.lower()}_const")
+        (self.sp, self.pc, self.ax, *self.link), self.regs = (
+            [getattr(const, f"UC_{cpu}_REG_{n}") for n in names.split()] for names in (fixed, args))
         imports = {i.name.decode(): i.address - pe.OPTIONAL_HEADER.ImageBase
                    for d in pe.DIRECTORY_ENTRY_IMPORT for i in d.imports}
         self.stubs = [*imports, "WNetGetConnectionA", "a return from entry"]
@@ -44,7 +63,7 @@ class Machine:
         image += bytes(pe.OPTIONAL_HEADER.SizeOfImage - len(image))
         for n, rva in enumerate(imports.values()):
             struct.pack_into("<" + self.ptr, image, rva, STUBS + 16 * n)
-        self.uc = U.Uc(U.UC_ARCH_X86, U.UC_MODE_64 if r == "R" else U.UC_MODE_32)
+        self.uc = U.Uc(getattr(U, f"UC_ARCH_{cpu}"), mode)
         self.entry, self.image = base + pe.OPTIONAL_HEADER.AddressOfEntryPoint, (base, bytes(image))
         for start, prot in (base, 1), (STACK, 3), (LINE, 3), (STUBS, 5):  # read, write, execute
             self.uc.mem_map(start, len(image) if start == base else SPAN, prot)
@@ -56,11 +75,13 @@ class Machine:
     def run(self, line, startup):
         """The calls that matter as events, ExitProcess's status last."""
         self.startup, self.mode, self.trace = startup, INHERITED_MODE, []
-        # The image afresh, the stack dirty to show unzeroed buffers, TOP aligned as after a call.
+        # The image afresh, the stack dirty to show unzeroed buffers, TOP aligned as before a call.
+        back, sp = STUBS + 16 * len(self.stubs) - 16, TOP - self.size * (not self.link)
         for start, chunk in self.image, (STACK, b"\xcc" * SPAN), (LINE, line + b"\0"), (
-                TOP, struct.pack("<" + self.ptr, STUBS + 16 * len(self.stubs) - 16)):
+                sp, struct.pack("<" + self.ptr, back)):
             self.uc.mem_write(start, chunk)
-        self.uc.reg_write(self.sp, TOP)
+        for reg, value in (self.sp, sp), *((link, back) for link in self.link):
+            self.uc.reg_write(reg, value)
         try:
             self.uc.emu_start(self.entry, 0, count=1_000_000)
         except (AttributeError, StopIteration, U.UcError) as e:  # no handler, or no memory
@@ -75,11 +96,12 @@ class Machine:
         handler, sp = getattr(self, self.stubs[(address - STUBS) // 16]), uc.reg_read(self.sp)
         count = handler.__code__.co_argcount  # self standing for the return address
         # x64 passes the first four in registers, the rest past its home slots for them.
-        back, *stack = struct.unpack(f"<{count}{self.ptr}", uc.mem_read(sp, self.size * count))
+        words = struct.unpack(f"<{count}{self.ptr}", uc.mem_read(sp, self.size * count))
+        back, *stack = [*map(uc.reg_read, self.link), *words]  # from its register, else pushed
         result = handler(*[uc.reg_read(r) for r in self.regs[:count - 1]], *stack[len(self.regs):])
         if handler == self.ExitProcess:
             return uc.emu_stop()
-        sp += self.size * (1 if self.regs else count)  # stdcall's callee pops the arguments
+        sp += self.size * (0 if self.link else 1 if self.regs else count)  # stdcall pops all
         for reg, value in (self.ax, result or 0), (self.pc, back), (self.sp, sp):
             uc.reg_write(reg, value)
 
@@ -180,11 +202,11 @@ def main():
     want, checks = oracle(sys.argv[1], lines), len(sys.argv[3:]) * (len(lines) + len(table) + 1)
     for exe in sys.argv[3:]:
         pe = pefile.PE(data=(data := open(exe, "rb").read()))
-        (arch, _, moved), text = ARCHES[pe.FILE_HEADER.Machine], pe.sections[0]
+        (arch, *_, moved, stating_256), text = ARCHES[pe.FILE_HEADER.Machine], pe.sections[0]
         label = f"{os.path.basename(exe)} ({arch})"
         for base, chosen in (moved, lines), (pe.OPTIONAL_HEADER.ImageBase, table):
             run_all(data, base, chosen, want, f"{label} at {base:#x}", failures)
-        code, stores = STORE_255.subn(lambda m: m[0][:-4] + struct.pack("<I", 256), text.get_data())
+        code, stores = stating_256(text.get_data())
         mutant = data[:text.PointerToRawData] + code + data[text.PointerToRawData + len(code):]
         caught = run_all(mutant, moved, lines, want, f"{label} stating 256", [])
         # Caught by the size and by the 255-byte name back whole; first, so no case hides it.
