@@ -29,9 +29,8 @@ function Invoke-Native([string]$Exe, [string[]]$ArgList, [switch]$Check) {
 }
 # Output read in the ANSI code page, byte for byte, not in the console's OEM one.
 function Invoke-Raw([string]$Exe, [string]$Arguments) {
-    $info = New-Object System.Diagnostics.ProcessStartInfo -ArgumentList $Exe, $Arguments
-    $info.UseShellExecute = $false; $info.RedirectStandardOutput = $true; $info.RedirectStandardInput = $true
-    $info.StandardOutputEncoding = $ansi
+    $info = New-Object System.Diagnostics.ProcessStartInfo -ArgumentList $Exe, $Arguments -Property @{
+        UseShellExecute = $false; RedirectStandardOutput = $true; RedirectStandardInput = $true; StandardOutputEncoding = $ansi }
     $process = [System.Diagnostics.Process]::Start($info); $process.StandardInput.Close()
     $text = $process.StandardOutput.ReadToEnd(); $process.WaitForExit()
     [pscustomobject]@{ Status = $process.ExitCode; Text = $text }
@@ -52,19 +51,16 @@ function Set-NotMade($Made, [string]$Marker, [string]$Why) {
 $tag = 'mcq' + (Get-Random -Minimum 1000 -Maximum 10000)
 $root = Join-Path $env:SystemDrive $tag; $user = $tag; $a = 'a' * 100
 # A 64-character share name keeps the local folders of the 300-byte name within MAX_PATH.
-$shares = @(
-    @{ Name = $tag; Dir = 'p' }
-    @{ Name = "$tag spaced share"; Dir = 's' }
-    @{ Name = "${tag}_$([char]0xD6)ffentlich"; Dir = 'u' }
-    @{ Name = "${tag}_" + 'L' * 56; Dir = 'l' }
-)
+$shares = @(@{ Name = $tag; Path = "$root\p" }
+    @{ Name = "$tag spaced share"; Path = "$root\s" }
+    @{ Name = "${tag}_$([char]0xD6)ffentlich"; Path = "$root\u" }
+    @{ Name = "${tag}_" + 'L' * 56; Path = "$root\l" })
 # Status: what mapcue gives (0 the path, 1 ERROR_NOT_CONNECTED). Raw: what WNetGetConnectionA
 # must answer with mapcue's 255-byte buffer; for a name too long for it 234 (more data), and then
 # the whole name with 4095 bytes. Only the 300-byte name and the non-ASCII share are optional.
 # Not connected: 2250, or 1203 when no provider knows the name and one of them has no network.
 $notConnected = 2250, 1203
-$drives = @(
-    @{ L = 'm'; Share = $shares[0]; Sub = ''; Status = 0; Raw = @(0) }
+$drives = @(@{ L = 'm'; Share = $shares[0]; Sub = ''; Status = 0; Raw = @(0) }
     @{ L = 'n'; Share = $shares[0]; Sub = '\docs'; Status = 0; Raw = @(0) }
     @{ L = 's'; Share = $shares[1]; Sub = '\two words'; Status = 0; Raw = @(0) }
     @{ L = 'u'; Share = $shares[2]; Sub = "\B$([char]0xFC)cher$([char]0x20AC)"; Status = 0; Raw = @(0) }
@@ -75,14 +71,12 @@ $drives = @(
     @{ L = 't'; Status = 1; Raw = $notConnected; Remote = "subst of $root\subst" }
     @{ L = 'c'; Status = 1; Raw = $notConnected; Remote = 'local disk' }
     @{ L = 'q'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
-    @{ L = 'h'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
-)
+    @{ L = 'h'; Status = 1; Raw = $notConnected; Remote = 'free letter' })
 $letter = @{}; foreach ($d in $drives) { $letter[$d.L] = $d }
 $os = Invoke-ForLog { Get-CimInstance Win32_OperatingSystem | ForEach-Object { "$($_.Caption) $($_.Version)" } }
 $image = "$os $env:PROCESSOR_ARCHITECTURE, runner image $env:ImageOS $env:ImageVersion"
 $elevated = ([Security.Principal.WindowsPrincipal][Security.Principal.WindowsIdentity]::GetCurrent()).IsInRole([Security.Principal.WindowsBuiltInRole]::Administrator)
-$acp = $ansi.CodePage
-$where = "ANSI code page $acp, $(if ($elevated) { 'elevated' } else { 'not elevated' })"
+$where = "ANSI code page $($ansi.CodePage), $(if ($elevated) { 'elevated' } else { 'not elevated' })"
 Write-Host "$image`n$where"
 
 try {
@@ -93,9 +87,8 @@ try {
     })
     $golden = "$Source\tests\data\help.golden"; $batch = "$Source\examples\share-path.cmd"
     $groupsFile = "$Source\tests\driver\groups.txt"; $record = "$Source\tests\data\verinfo.expected"
-    foreach ($f in @($files | ForEach-Object { $_.Values }) + @($golden, $batch, $groupsFile, $record)) {
-        if (-not (Test-Path -LiteralPath $f)) { throw "missing $f" }
-    }
+    @($files | ForEach-Object { $_.Values }) + @($golden, $batch, $groupsFile, $record) |
+        Where-Object { -not (Test-Path -LiteralPath $_) } | ForEach-Object { throw "missing $_" }
     Add-Type -Namespace Kit -Name Api -MemberDefinition @'
 [DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetGetConnectionW(string local, System.Text.StringBuilder remote, ref int size);
 [DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetCancelConnection2W(string name, int flags, bool force);
@@ -110,11 +103,10 @@ try {
     Step 'Checking that the drive letters are free'
     $used = [System.IO.Directory]::GetLogicalDrives() | ForEach-Object { $_.Substring(0, 1) }
     Write-Host "in use: $used"
-    foreach ($d in $drives | Where-Object { $_.L -ne 'c' }) {
-        if ($used -contains $d.L -or (Test-Path "HKCU:\Network\$($d.L)")) { throw "$($d.L): is taken" }
-    }
+    $drives | Where-Object { $_.L -ne 'c' -and ($used -contains $_.L -or (Test-Path "HKCU:\Network\$($_.L)")) } |
+        ForEach-Object { throw "$($_.L): is taken" }
     if ((New-Object System.IO.DriveInfo 'C').DriveType -ne 'Fixed') { Set-NotMade $letter.c '-' 'C: is no local disk' }
-    if ($acp -ne '1252') { Set-NotMade $shares[2] '~' "ANSI code page $acp cannot hold its name" }
+    if ($ansi.CodePage -ne 1252) { Set-NotMade $shares[2] '~' "ANSI code page $($ansi.CodePage) cannot hold its name" }
     if (Test-Path -LiteralPath $root) { throw "$root exists already" }
     [void][System.IO.Directory]::CreateDirectory($root); $madeRoot = $true
 
@@ -138,7 +130,6 @@ try {
 
     Step 'Making the shares'
     foreach ($s in $shares | Where-Object { -not $_.Marker }) {
-        $s.Path = Join-Path $root $s.Dir
         if ($serverReason) { Set-NotMade $s '-' $serverReason; continue }
         try {
             [void][System.IO.Directory]::CreateDirectory($s.Path)
@@ -181,8 +172,7 @@ try {
     $r = Invoke-Native subst @('T:', "$root\subst")
     if ($r.Status -eq 0) { $madeSubst = $true } else { Set-NotMade $letter.t '-' "subst gave status $($r.Status): $($r.Text)" }
 
-    # Every letter's answers must be what was set up, or it counts as not made: naive_lookup.exe's
-    # WNetGetConnectionA, and WNetGetConnectionW here, which must name a mapped drive whole.
+    # A letter answering other than set up counts as not made; WNetGetConnectionW must name a mapped drive whole.
     Step 'What WNetGetConnectionA (naive_lookup.exe) and WNetGetConnectionW answer, held to the table'
     foreach ($d in $drives) {
         $p = Invoke-Raw $files[0].naive_lookup "$($d.L):"; $size = 32768; $wide = New-Object System.Text.StringBuilder $size
@@ -213,8 +203,7 @@ try {
     [System.IO.File]::WriteAllBytes($table, $ansi.GetBytes(($report.Table -join "`n") + "`n"))
     $report.Table | ForEach-Object { Write-Host "  $_" }
 
-    $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*').Trim() } | Where-Object { $_ } |
-        ForEach-Object { ($_ -split '\s+')[0] })
+    $groups = @(Get-Content $groupsFile | ForEach-Object { (($_ -replace '#.*').Trim() -split '\s+')[0] } | Where-Object { $_ })
     if ($groups.Count -eq 0) { throw "no groups in $groupsFile" }
     foreach ($f in $files) {
         $name = Split-Path -Leaf $f.Exe
@@ -258,9 +247,8 @@ try {
                 $got = Invoke-Raw $f.Exe "$($d.L):"
                 $want = if ($d.Status -eq 0) { "$($d.Wide)`r`n" } else { "ERROR_NOT_CONNECTED`r`n" }
                 Write-Host "  $drive W [$($d.Wide)], Win32_MappedLogicalDisk [$provider], Get-SmbMapping [$smb]; mapcue $($got.Status) [$($got.Text.TrimEnd())]"
-                if ($got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ } else {
-                    Fail "cross-check $name $($d.L): want mapcue $($d.Status) [$($want.Trim())]"
-                }
+                if ($got.Status -eq $d.Status -and $got.Text -ceq $want) { $passed++ }
+                else { Fail "cross-check $name $($d.L): want mapcue $($d.Status) [$($want.Trim())]" }
             } catch { Fail "cross-check $name $($d.L): $($_.Exception.Message)" }
         }
         $report.Groups += "| $name cross-check | $($passed - $before[0]) | $($failed - $before[1]) | $($skipped - $before[2]) |"
@@ -270,16 +258,12 @@ try {
     Write-Host $_.InvocationInfo.PositionMessage
 } finally {
     Step 'Removing what the run made'
-    foreach ($d in $drives | Where-Object { $_.Mapped }) {
-        Undo "$($d.L):" { Invoke-Native net @('use', "$($d.L):", '/delete', '/y') -Check }
-    }
+    foreach ($d in $drives | Where-Object { $_.Mapped }) { Undo "$($d.L):" { Invoke-Native net @('use', "$($d.L):", '/delete', '/y') -Check } }
     if ($madeSubst) { Undo 'T:' { Invoke-Native subst @('T:', '/d') -Check } }
     # CONNECT_UPDATE_PROFILE removes a remembered connection; what it leaves is removed by hand.
     if ($madeRemembered) { Undo 'the remembered R:' { $status = [Kit.Api]::WNetCancelConnection2W('R:', 1, $true)
         if (Test-Path 'HKCU:\Network\R') { Remove-Item 'HKCU:\Network\R' -Recurse; throw "WNetCancelConnection2W gave $status, left the key" } } }
-    foreach ($s in $shares | Where-Object { $_.Made }) {
-        Undo "share $($s.Name)" { Remove-SmbShare -Name $s.Name -Force }
-    }
+    foreach ($s in $shares | Where-Object { $_.Made }) { Undo "share $($s.Name)" { Remove-SmbShare -Name $s.Name -Force } }
     if ($madeUser) { Undo "user $user" { Invoke-Native net @('user', $user, '/delete') -Check } }
     if ($madeRoot) { Undo $root { Remove-Item -LiteralPath $root -Recurse -Force } }
 }
@@ -288,13 +272,12 @@ $status, $verdict = if ($kit) { 2, "the kit could not get ready or cannot be tru
 elseif ($failed -gt 0) { 1, 'a mapcue case failed' } else { 0, 'everything required passed' }
 Write-Host "`n$closing`nexit ${status}: $verdict"
 if ($env:GITHUB_STEP_SUMMARY) {
-    $fence = '```'
     $lines = @("## exit ${status}: $verdict", '', "mapcue end to end on $image", '', "**$closing**; $where", '',
-        '### Drive table (letter, answer, remote name or reason)', $fence) + $report.Table + @($fence, '',
-        "### WNetGetConnectionA's and WNetGetConnectionW's own answers", $fence) + $report.Raw + @($fence, '',
+        '### Drive table (letter, answer, remote name or reason)', '```') + $report.Table + @('```', '',
+        "### WNetGetConnectionA's and WNetGetConnectionW's own answers", '```') + $report.Raw + @('```', '',
         '| group | passed | failed | skipped |', '|---|--:|--:|--:|') + $report.Groups +
-        @('', "### Skipped ($($report.Skips.Count))", $fence) + $report.Skips + @($fence, '',
-        "### Failed (first 40 of $($report.Failures.Count))", $fence) + @($report.Failures | Select-Object -First 40) + $fence
+        @('', "### Skipped ($($report.Skips.Count))", '```') + $report.Skips + @('```', '',
+        "### Failed (first 40 of $($report.Failures.Count))", '```') + @($report.Failures | Select-Object -First 40) + '```'
     [System.IO.File]::AppendAllText($env:GITHUB_STEP_SUMMARY, ($lines -join "`n") + "`n", (New-Object System.Text.UTF8Encoding $false))
 }
 exit $status
