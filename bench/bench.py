@@ -16,8 +16,6 @@ import subprocess
 import sys
 import time
 
-N_UNC = b"\\\\fileserver\\public\\docs\r\n"
-NOT_CONNECTED = b"ERROR_NOT_CONNECTED\r\n"
 HELP_GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data",
                            "help.golden")
 GOALS = [  # label, numerator, denominator, bound
@@ -35,28 +33,26 @@ def commands(exe, loader):
     return {
         "empty PE": ([loader, os.path.join(floor, "empty_pe.exe")], 0, b""),
         "bare lookup PE": ([loader, os.path.join(floor, "bare_lookup.exe")], 0, b""),
-        "mapcue n:": ([loader, exe, "n:"], 0, N_UNC),
-        "mapcue c:": ([loader, exe, "c:"], 1, NOT_CONNECTED),
+        "mapcue n:": ([loader, exe, "n:"], 0, b"\\\\fileserver\\public\\docs\r\n"),
+        "mapcue c:": ([loader, exe, "c:"], 1, b"ERROR_NOT_CONNECTED\r\n"),
         "mapcue (help)": ([loader, exe], 9, open(HELP_GOLDEN, "rb").read()),
         "net use n:": ([loader, "C:\\windows\\system32\\net.exe", "use", "n:"], None, None),
     }
 
 
-def run(argv, stderr):
+def run(argv, stderr, stdout=subprocess.DEVNULL):
     # Wine's helpers keep inherited descriptors open after the program ends: stderr goes to
     # a file, stdout to a file or nowhere, never to a pipe we would wait on.
     start = time.perf_counter_ns()
-    status = subprocess.call(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                             stderr=stderr)
+    status = subprocess.call(argv, stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr)
     return (time.perf_counter_ns() - start) / 1e6, status
 
 
 def check(label, argv, status, out, stderr, scratch):
-    path = os.path.join(scratch, "out.bin")
-    with open(path, "wb") as sink:
-        got = subprocess.call(argv, stdin=subprocess.DEVNULL, stdout=sink, stderr=stderr)
-    with open(path, "rb") as f:
-        text = f.read()
+    with open(os.path.join(scratch, "out.bin"), "w+b") as sink:
+        got = run(argv, stderr, sink)[1]
+        sink.seek(0)
+        text = sink.read()
     if (status is not None and got != status) or (out is not None and text != out):
         sys.exit(f"{label}: status {got}, output {text!r}; the benchmark would time a failure")
     return got
@@ -64,15 +60,9 @@ def check(label, argv, status, out, stderr, scratch):
 
 def peak_kb(argv, stderr, scratch):
     report = os.path.join(scratch, "time.txt")
-    subprocess.call(["/usr/bin/time", "-v", "-o", report] + argv, stdin=subprocess.DEVNULL,
-                    stdout=subprocess.DEVNULL, stderr=stderr)
+    run(["/usr/bin/time", "-v", "-o", report] + argv, stderr)
     with open(report) as f:
         return int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", f.read()).group(1))
-
-
-def quartiles(samples):
-    q = statistics.quantiles(samples, n=4)
-    return q[0], q[2]
 
 
 def main():
@@ -81,7 +71,6 @@ def main():
     parser.add_argument("--rounds", type=int, default=200)
     parser.add_argument("--warmup", type=int, default=10)
     parser.add_argument("--memory-runs", type=int, default=10)
-    parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args()
     if not os.environ.get("WINEPREFIX") or not os.environ.get("MAPCUE_BUILDS"):
         sys.exit("run it through bench/run.sh: a warm prefix with n: mapped, and the builds found")
@@ -89,12 +78,12 @@ def main():
     # Every file this host's Wine runs, each against its own floors, in the same rounds.
     with open(os.environ["MAPCUE_BUILDS"]) as f:
         builds = [line.rstrip("\n").split("\t") for line in f]
-    cmds = {(os.path.basename(exe), label): spec for exe, loader, _ in builds if loader != "-"
-            for label, spec in commands(exe, loader).items()}
+    cmds = {(os.path.basename(exe), label): call for exe, loader, _ in builds if loader != "-"
+            for label, call in commands(exe, loader).items()}
     stderr = open(os.path.join(args.out, "wine-stderr.log"), "ab")
 
-    statuses = {key: check(key, *spec, stderr, args.out) for key, spec in cmds.items()}
-    rng = random.Random(args.seed)
+    statuses = {key: check(key, *call, stderr, args.out) for key, call in cmds.items()}
+    rng = random.Random(1)
     keys = list(cmds)
     samples = {key: [] for key in keys}
     for round_no in range(args.warmup + args.rounds):
@@ -111,15 +100,13 @@ def main():
 
     medians = {key: statistics.median(s) for key, s in samples.items()}
     lines = []
-    for exe, loader, _ in builds:
+    for exe, loader, _ in (build for build in builds if build[1] != "-"):
         name = os.path.basename(exe)
-        if loader == "-":
-            continue
         wine = subprocess.run([loader, "--version"], capture_output=True, text=True).stdout
         lines += [f"| {name}, {loader} ({wine.strip()}) | median ms | p25-p75 ms "
                   "| peak RSS KiB | exit |", "|---|---:|---:|---:|---:|"]
         for key in (key for key in cmds if key[0] == name):
-            low, high = quartiles(samples[key])
+            low, _, high = statistics.quantiles(samples[key], n=4)
             lines.append(f"| {key[1]} | {medians[key]:.2f} | {low:.2f}-{high:.2f} | "
                          f"{peaks[key]:.0f} | {statuses[key]} |")
         lines += ["", f"| {name}: ratio of medians | measured | goal |", "|---|---:|---|"]
@@ -128,10 +115,9 @@ def main():
             verdict = "met" if ratio <= bound else "MISSED"
             lines.append(f"| {label} | {ratio:.3f} | <= {bound} ({verdict}) |")
         lines.append("")
-    uname = os.uname()
     lines += [line for _, loader, line in builds if loader == "-"] + [
         f"{args.rounds} interleaved rounds after {args.warmup} warm-up rounds, "
-        f"{os.cpu_count()} CPUs, {uname.sysname} {uname.release}"]
+        f"{os.cpu_count()} CPUs, {os.uname().sysname} {os.uname().release}"]
     table = "\n".join(lines)
     print(table)
     with open(os.path.join(args.out, "results.md"), "w") as f:

@@ -25,52 +25,38 @@ void check(bool ok, const char* what) {
 
 bool ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-const GoldenHelp& help_screen() {
-  static const GoldenHelp help = golden_help(HELP_GOLDEN);
-  check(!help.text.empty(), "golden help screen readable");
-  return help;
-}
-
 // Every kind of answer the core has to cope with, chosen by the letter so that inputs steer it.
 std::uint32_t answer(const char* device, std::string& remote) {
-  switch (device[0] % 7) {
-    case 0:
-      return 2250;  // not connected
-    case 1:
-      return 234;  // more data
-    case 2:
-      remote = std::string("\\\\srv\\share\\") + device[0];
-      break;
-    case 3:
-      remote = std::string(254, 'x');
-      break;
-    case 4:
-      remote = std::string(300, 'y');
-      break;  // fills the buffer, no terminator
-    case 5:
-      remote = NOT_CONNECTED_TEXT;
-      break;  // success whose text is the failure text
-    case 6:
-      break;  // success with an empty name
-  }
-  return 0;
+  const struct {
+    std::uint32_t status;
+    std::string remote;
+  } answers[] = {
+      {2250, ""},  // not connected
+      {234, ""},   // more data
+      {0, std::string("\\\\srv\\share\\") + device[0]},
+      {0, std::string(254, 'x')},
+      {0, std::string(300, 'y')},            // fills the buffer, no terminator
+      {0, std::string(NOT_CONNECTED_TEXT)},  // success whose text is the failure text
+      {0, ""},                               // success with an empty name
+  };
+  const auto& chosen = answers[static_cast<unsigned char>(device[0]) % 7];
+  remote = chosen.remote;
+  return chosen.status;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // Exactly sized, so reading one byte past the zero is an overflow ASan reports.
-  const std::unique_ptr<char[]> raw(new char[size + 1]);
+  // Zeroed and exactly sized: reading past the final zero is an overflow ASan reports.
+  const auto raw = std::make_unique<char[]>(size + 1);
   std::memcpy(raw.get(), data, size);
-  raw[size] = '\0';
   const char* const end = raw.get() + std::strlen(raw.get());
 
   const std::string_view tail = command_tail(raw.get());
   check(tail.empty() || (tail.data() >= raw.get() && tail.data() + tail.size() == end),
         "tail is empty or the end of the line up to its first zero");
 
-  fake = {};
-  fake.answer = answer;
+  fake = {.answer = answer};
   const int status = run_process(raw.get());
 
   const std::size_t first = tail.find_first_not_of(' ');
@@ -78,9 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(fake.devices.size() == (letter ? 1u : 0u),
         "one lookup exactly when the argument starts with a letter");
   if (!letter) {
+    static const GoldenHelp help = golden_help(HELP_GOLDEN);
+    check(!help.text.empty(), "golden help screen readable");
     check(status == 9, "help screen gives 9");
-    check(fake.output == help_screen().text, "help screen is the golden one");
-    check(fake.writes == help_screen().writes, "help screen written line by line");
+    check(fake.output == help.text, "help screen is the golden one");
+    check(fake.writes == help.writes, "help screen written line by line");
     return 0;
   }
   check(fake.devices[0] == std::string{tail[first], ':'},

@@ -74,20 +74,17 @@ async function checkPowerShell() {
   parser.setLanguage(await Language.load(wasm));
   let findings = 0;
   const at = (point) => `${point.row + 1}:${point.column + 1}`;
-  const report = (file, node) => {
-    const what = node.isMissing
-      ? `missing ${JSON.stringify(node.type)} (in the ${node.parent.type} from ${at(node.parent.startPosition)})`
-      : `syntax error (to ${at(node.endPosition)})`;
-    console.log(`${file}:${at(node.startPosition)}: ${what}`);
-    findings++;
-  };
-  const walk = (file, node) => {
-    if (node.isError || node.isMissing) report(file, node);
-    else if (node.hasError) for (const child of node.children) walk(file, child);
-  };
+  const broken = (node) =>
+    node.isError || node.isMissing ? [node] : node.hasError ? node.children.flatMap(broken) : [];
   for (const file of files) {
     const text = readFileSync(join(root, file), 'utf8').replace(/^\uFEFF/, '');
-    walk(file, parser.parse(text).rootNode);
+    for (const node of broken(parser.parse(text).rootNode)) {
+      const what = node.isMissing
+        ? `missing ${JSON.stringify(node.type)} (in the ${node.parent.type} from ${at(node.parent.startPosition)})`
+        : `syntax error (to ${at(node.endPosition)})`;
+      console.log(`${file}:${at(node.startPosition)}: ${what}`);
+      findings++;
+    }
   }
   console.log(`${label}: ${files.length} script(s) (${files.join(', ')}), ${findings} finding(s)`);
   // The grammar also rejects some valid PowerShell; say which, so a finding is read rightly.

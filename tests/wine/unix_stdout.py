@@ -8,6 +8,7 @@ import sys
 import time
 
 exe, probe = sys.argv[1:3]
+loader = os.environ["WINELOADER"]
 log = open(os.path.join(os.environ["WINEPREFIX"], "wine-stderr.log"), "ab")
 reader, writer = os.pipe()
 os.close(reader)
@@ -15,28 +16,26 @@ sinks = {"closed": (None, lambda: os.close(1)), "full": (open("/dev/full", "wb")
          "reader_gone": (writer, None)}
 
 
-def run(sink, args, program=exe):
-    stdout, preexec = sinks[sink]
+def run(stdout, preexec, args, program=exe):
     begin = time.monotonic()
     try:
-        status = subprocess.run([os.environ["WINELOADER"], program, *args], stdout=stdout, stderr=log,
-                                stdin=subprocess.DEVNULL, timeout=20, preexec_fn=preexec).returncode
+        status = subprocess.call([loader, program, *args], stdout=stdout, stderr=log,
+                                 stdin=subprocess.DEVNULL, timeout=20, preexec_fn=preexec)
     except subprocess.TimeoutExpired:
         status = "hung"
     return status, time.monotonic() - begin
 
 
-passed = failed = 0
-slowest = 0.0
+passed = failed = slowest = 0
 cases = [(["n:"], 0), (["j:"], 0), (["c:"], 1), ([], 9)]
-for sink in sinks:
-    error = run(sink, [], probe)[0]  # the control: a write there does fail
+for sink, (stdout, preexec) in sinks.items():
+    error = run(stdout, preexec, [], probe)[0]  # the control: a write there does fail
     print(f"{sink}: a write fails with Windows error {error}")
     if error == 0:
         failed += 1
         print(f"FAIL control: a write to {sink} succeeds")
     for args, want in cases:
-        status, took = run(sink, args)
+        status, took = run(stdout, preexec, args)
         slowest = max(slowest, took)
         if status == want and took <= 5:
             passed += 1
