@@ -1,7 +1,7 @@
 // Starts the real mapcue.exe with exact raw command lines and checks its bytes and status,
 // under Wine or on Windows. What each drive letter must give comes from the drive table.
 // usage: e2e GROUP MAPCUE_EXE DRIVE_TABLE HELP_GOLDEN BATCH_EXAMPLE (Windows or host paths);
-// naive_lookup.exe and planted_mpr.dll are taken from beside e2e.exe.
+// naive_lookup.exe, write_probe.exe and planted_mpr.dll are taken from beside e2e.exe.
 //
 // The drive table, written by whatever made the drives: one line a letter, bytes in the ANSI
 // code page, `#` comments, LETTER TAB ANSWER TAB REMOTE. ANSWER 0: mapcue prints REMOTE,
@@ -40,10 +40,7 @@ struct Case {
   std::string why;
 };
 
-struct Run {
-  DWORD status = 0;
-  std::string out;
-};
+using Run = Case;  // what a run gave: `status` and `out` alone
 
 std::string line(const std::string& text) { return text + "\r\n"; }
 
@@ -80,9 +77,8 @@ bool read_drive_table(const std::string& path) {
         {'*', setup.wine ? Case{"", 0, "", Want::junk_or_not_connected} : NOT_CONNECTED},
         {'-', {"", 0, "", Want::drive_missing, remote}},
         {'~', {"", 0, "", Want::drive_optional, remote}}};
-    const auto answer = answers.find(row[2]);
-    if (answer == answers.end()) return false;
-    setup.drives[letter] = answer->second;
+    if (!answers.contains(row[2])) return false;
+    setup.drives[letter] = answers.at(row[2]);
   }
   return !setup.drives.empty();
 }
@@ -91,11 +87,10 @@ bool read_drive_table(const std::string& path) {
 // bounded time. With `out` null and `absent`, the child inherits our standard handles instead.
 DWORD start(const std::string& exe, std::string command_line, HANDLE out, bool absent = false,
             const char* dir = nullptr) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = absent ? 0 : STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  STARTUPINFOA startup{.cb = sizeof startup,
+                       .dwFlags = absent ? 0u : STARTF_USESTDHANDLES,
+                       .hStdOutput = out,
+                       .hStdError = GetStdHandle(STD_ERROR_HANDLE)};
   PROCESS_INFORMATION process{};
   // Wine refuses a start now and then (once in some thousand here): the program never ran, so
   // a second try, said aloud, judges nothing; a program that cannot start fails both.
@@ -131,9 +126,9 @@ Run run_to(const std::string& exe, const std::string& command_line, const char* 
   } else {
     write_end = open(file, GENERIC_WRITE, CREATE_ALWAYS);
   }
-  Run run{start(exe, command_line, write_end, false, dir)};
+  Run run{.status = start(exe, command_line, write_end, false, dir)};
   CloseHandle(write_end);
-  if (!read_end) return {run.status, read_file(file)};
+  if (!read_end) return {.status = run.status, .out = read_file(file)};
   char buffer[4096];
   for (DWORD got; ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0;)
     run.out.append(buffer, got);
@@ -154,15 +149,12 @@ bool one_sane_line(const Run& got) {
   if (end == std::string::npos || end + 2 != got.out.size() || end > 255) return false;
   if (got.status == 1) return got.out == NOT_CONNECTED.out;
   std::printf("note: Wine's mpr answered success with %zu junk bytes:", end);
-  for (std::size_t i = 0; i < end; ++i)
-    std::printf(" %02X", static_cast<unsigned char>(got.out[i]));
+  for (const unsigned char byte : got.out.substr(0, end)) std::printf(" %02X", byte);
   std::printf("\n");
   return got.status == 0 && got.out != NOT_CONNECTED.out;
 }
 
-// Runs the case unless it, or its group, cannot run here; then holds the run to the case.
-template <typename Runner>
-void check(const std::string& name, const Case& want, Runner run) {
+void check(const std::string& name, const Case& want, auto run) {
   if (!group_skip.empty() || want.want == Want::drive_optional) {
     ++skipped;
     if (group_skip.empty())
@@ -191,7 +183,6 @@ void run_all(const std::string& label, const std::string& exe, const std::string
   }
 }
 
-// The usual start: the quoted full path, a space, then the arguments.
 std::string quoted(const std::string& exe) { return '"' + exe + "\" "; }
 
 // A folder in %TEMP% holding copies of `files`, as {from, name}.
@@ -268,11 +259,10 @@ void bytes_group() {
     const Case name = c == '"'   ? help_for(name_line)  // an unclosed quote takes the whole line
                       : c == ' ' ? on('m', name_line)   // the name itself becomes the argument
                                  : on('n', name_line);
-    for (const Case* t : {&arg, &name}) {
-      char label[32];
-      std::snprintf(label, sizeof label, "byte 0x%02X %s", b, t == &arg ? "arg" : "name");
-      check(label, *t, [&] { return run_to(setup.exe, t->args); });
-    }
+    char label[16];
+    std::snprintf(label, sizeof label, "byte 0x%02X ", b);
+    check(std::string(label) + "arg", arg, [&] { return run_to(setup.exe, arg.args); });
+    check(std::string(label) + "name", name, [&] { return run_to(setup.exe, name.args); });
   }
 }
 
@@ -313,7 +303,6 @@ struct Sink {
   std::string name;
   HANDLE handle;
   std::string wine_only;  // why it exists only under Wine, if it does
-  std::string file;       // where what reached it can be read back, if anywhere
 };
 
 // Runs against each dead sink; the status must be what it is with a working stdout, promptly,
@@ -323,35 +312,33 @@ void stdout_group() {
   run_to(setup.beside + "\\write_probe.exe", "write_probe");
   const std::string file = temp_dir("mapcue-stdout") + "\\read-only.txt";
   CloseHandle(open(file, GENERIC_WRITE, CREATE_ALWAYS));
+  const HANDLE full = setup.wine ? open("Z:\\dev\\full", GENERIC_WRITE, OPEN_EXISTING,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE)
+                                 : INVALID_HANDLE_VALUE;
+  const HANDLE read_only = open(file, GENERIC_READ, OPEN_EXISTING);
+  // Made last, so that no handle of ours takes the closed reader's value before it is tried.
   HANDLE reader, writer;
   CreatePipe(&reader, &writer, &inherit, 0);
   CloseHandle(reader);
-  std::vector<Sink> sinks = {{"null", nullptr, ""},
-                             {"invalid", INVALID_HANDLE_VALUE, ""},
-                             {"absent", nullptr, ""},
-                             {"/dev/full",
-                              setup.wine ? open("Z:\\dev\\full", GENERIC_WRITE, OPEN_EXISTING,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE)
-                                         : INVALID_HANDLE_VALUE,
-                              "the host's full device, Z:\\dev\\full, is Wine's"},
-                             {"pipe, reader gone", writer, ""},
-                             {"read-only file", open(file, GENERIC_READ, OPEN_EXISTING), "", file}};
-  // Opened last and tried first, so that no handle of ours takes its value in between.
-  const HANDLE closed = open(file, GENERIC_READ, OPEN_EXISTING);
-  CloseHandle(closed);
-  sinks.insert(sinks.begin(), {"closed", closed, ""});
+  const Sink sinks[] = {{"closed", reader},
+                        {"null", nullptr},
+                        {"invalid", INVALID_HANDLE_VALUE},
+                        {"absent", nullptr},
+                        {"/dev/full", full, "the host's full device, Z:\\dev\\full, is Wine's"},
+                        {"pipe, reader gone", writer},
+                        {"read-only file", read_only}};
   ULONGLONG slowest = 0;
   for (const Sink& sink : sinks) {
     const auto launch = [&](const std::string& exe, const std::string& command_line) {
       const HANDLE ours = GetStdHandle(STD_OUTPUT_HANDLE);
       if (sink.name == "absent") SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
       const ULONGLONG begin = GetTickCount64();
-      Run run{start(exe, command_line, sink.handle, sink.name == "absent")};
+      Run run{.status = start(exe, command_line, sink.handle, sink.name == "absent")};
       const ULONGLONG took = GetTickCount64() - begin;
       SetStdHandle(STD_OUTPUT_HANDLE, ours);
       slowest = took > slowest ? took : slowest;
       if (took > 5000) run.status = 0xDEAD0003;  // not prompt
-      if (!sink.file.empty()) run.out = read_file(sink.file);
+      run.out = read_file(file);  // of the sinks, only the read-only file keeps what reached it
       return run;
     };
     if (!setup.wine && !sink.wine_only.empty()) {
@@ -364,8 +351,7 @@ void stdout_group() {
         fail("control: write_probe.exe on " + sink.name + " gives status " +
              std::to_string(got.status) + ", output [" + got.out + "]");
     }
-    for (const char* args : {"n:", "j:", "c:", ""}) {
-      Case c = *args == '\0' ? help_for("") : on(args[0]);
+    for (Case c : {on('n'), on('j'), on('c'), help_for("")}) {
       if (c.want == Want::exactly) c.out = "";
       check(sink.name + " [" + c.args + "]", c,
             [&] { return launch(setup.exe, quoted(setup.exe) + c.args); });
@@ -391,24 +377,18 @@ void batch_group() {
       temp_dir("mapcue-batch", {{setup.exe, "mapcue.exe"}, {setup.example, "share-path.cmd"}});
   char cmd[MAX_PATH];
   GetSystemDirectoryA(cmd, MAX_PATH);
-  const auto through_batch = [](Case c) {
+  const auto through_batch = [](char letter) {
+    Case c = on(letter);
     c.out = c.status == 0 ? c.args + " is " + c.out : line(c.args + " is not a network drive");
     return c;
   };
   run_all("batch", std::string(cmd) + "\\cmd.exe", "cmd /c share-path.cmd ",
-          {through_batch(on('n')),
-           through_batch(on('c')),
-           {"", 9, line("usage: share-path DRIVE_LETTER")}},
+          {through_batch('n'), through_batch('c'), {"", 9, line("usage: share-path DRIVE_LETTER")}},
           dir.c_str());
 }
 
-struct Group {
-  const char* name;
-  void (*run)();
-};
-
 // The groups by name; tests/driver/groups.txt lists which run, for ctest and for Windows.
-constexpr Group GROUPS[] = {
+constexpr std::pair<const char*, void (*)()> GROUPS[] = {
     {"lookup", lookup_group},     {"help", help_group},     {"raw", raw_group},
     {"redirect", redirect_group}, {"spaced", spaced_group}, {"planted", planted_group},
     {"bytes", bytes_group},       {"lines", lines_group},   {"names", names_group},
@@ -422,15 +402,13 @@ int main(int argc, char** argv) {
     std::fputs("usage: e2e GROUP MAPCUE_EXE DRIVE_TABLE HELP_GOLDEN BATCH_EXAMPLE\n", stderr);
     return 2;
   }
-  const std::string group = argv[1];
   setup.exe = windows_path(argv[2]);
   setup.help = golden_help(windows_path(argv[4])).text;
   setup.example = windows_path(argv[5]);
   char self[MAX_PATH];
   const std::string path(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
   setup.beside = path.substr(0, path.rfind('\\'));
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  setup.wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  setup.wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   if (setup.help.empty()) {
     std::puts("FAIL golden help screen missing or damaged");
     return 1;
@@ -439,15 +417,14 @@ int main(int argc, char** argv) {
     std::printf("FAIL drive table %s missing or malformed\n", argv[3]);
     return 1;
   }
-  for (const Group& g : GROUPS) {
-    if (group != g.name) continue;
-    g.run();
-    if (!group_skip.empty()) std::printf("%s: skipped: %s\n", g.name, group_skip.c_str());
-    std::printf("%s: %d passed, %d failed", g.name, passed, failed);
-    if (skipped > 0) std::printf(", %d skipped", skipped);
-    std::printf("\n");
+  for (const auto& [name, run] : GROUPS) {
+    if (argv[1] != std::string(name)) continue;
+    run();
+    if (!group_skip.empty()) std::printf("%s: skipped: %s\n", name, group_skip.c_str());
+    const std::string skips = skipped > 0 ? ", " + std::to_string(skipped) + " skipped" : "";
+    std::printf("%s: %d passed, %d failed%s\n", name, passed, failed, skips.c_str());
     return failed == 0 && passed + skipped > 0 ? 0 : 1;
   }
-  std::printf("unknown group %s\n", group.c_str());
+  std::printf("unknown group %s\n", argv[1]);
   return 2;
 }

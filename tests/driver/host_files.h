@@ -12,6 +12,5 @@ inline std::string windows_path(std::string path) {
 }
 
 inline std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
+  return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }

@@ -12,9 +12,9 @@
 namespace {
 
 std::string report(const std::string& exe) {
-  DWORD ignored = 0;
-  std::vector<char> data(GetFileVersionInfoSizeA(exe.c_str(), &ignored));
-  if (data.empty() || !GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data())) {
+  std::vector<char> data(GetFileVersionInfoSizeA(exe.c_str(), nullptr));
+  if (data.empty() ||
+      !GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data())) {
     return "no version record\n";
   }
   char line[512];
@@ -34,16 +34,14 @@ std::string report(const std::string& exe) {
                   fixed->dwFileDateLS);
     out += line;
   }
-  for (const char* key :
+  for (const std::string key :
        {"Comments", "CompanyName", "FileDescription", "FileVersion", "InternalName",
         "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"}) {
     char* value = nullptr;
-    const std::string path = std::string("\\StringFileInfo\\040904E4\\") + key;
-    if (VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &size)) {
-      out += std::string(key) + " = \"" + value + "\"\n";
-    } else {
-      out += std::string(key) + " missing\n";
-    }
+    const std::string path = "\\StringFileInfo\\040904E4\\" + key;
+    const bool found =
+        VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &size);
+    out += key + (found ? " = \"" + std::string(value) + '"' : " missing") + '\n';
   }
   WORD* translation = nullptr;
   if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
