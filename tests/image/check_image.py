@@ -110,7 +110,8 @@ def properties(data, limit, machine):
         ("OS version %d.%d or lower" % highest, "%d.%d" % os_version, os_version <= highest,
          edit(optional, "MajorOperatingSystemVersion", highest[0] + 1)),
         ("subsystem version %d.%d to %d.%d" % (lowest + highest), "%d.%d" % subsystem_version,
-         lowest <= subsystem_version <= highest, edit(optional, "MajorSubsystemVersion", highest[0] + 1)),
+         lowest <= subsystem_version <= highest,
+         edit(optional, "MajorSubsystemVersion", highest[0] + 1)),
         ("imports KERNEL32.dll only", ", ".join(dlls + delayed) or "none",
          dlls == ["KERNEL32.dll"] and not delayed, patch(b"KERNEL32.dll\0", b"msvcrt.dll\0\0\0")),
     ] + ([
