@@ -2,7 +2,7 @@
 # install-deps.sh's decisions, run against stand-ins for apt-get, dpkg, dpkg-query, sudo and the
 # kernel's probe: its status, the apt calls it makes, and what it says of 32-bit Wine.
 set -u
-work=$(mktemp -d)
+work=$(mktemp -d) || exit 1  # the stand-ins must never land anywhere else
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/scripts"
 ln -s "$(cd "$(dirname "$0")" && pwd)/install-deps.sh" "$work/scripts/"
