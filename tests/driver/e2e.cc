@@ -185,14 +185,19 @@ void run_all(const std::string& label, const std::string& exe, const std::string
 
 std::string quoted(const std::string& exe) { return '"' + exe + "\" "; }
 
-// A folder in %TEMP% holding copies of `files`, as {from, name}.
-std::string temp_dir(const std::string& name,
+// The group's folder in %TEMP%, one for each file under test (its name and the group's: a space
+// in every one), holding copies of `files`, as {from, name}. A copy that fails fails the group:
+// its cases would run what an earlier run left there.
+std::string temp_dir(const std::string& group,
                      const std::vector<std::pair<std::string, std::string>>& files = {}) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
-  const std::string dir = temp + name;
+  const std::string dir = temp + setup.exe.substr(setup.exe.rfind('\\') + 1) + ' ' + group;
   CreateDirectoryA(dir.c_str(), nullptr);
-  for (const auto& [from, to] : files) CopyFileA(from.c_str(), (dir + '\\' + to).c_str(), FALSE);
+  for (const auto& [from, to] : files) {
+    if (!CopyFileA(from.c_str(), (dir + '\\' + to).c_str(), FALSE))
+      fail("copy " + from + " to " + dir + ": error " + std::to_string(GetLastError()));
+  }
   return dir;
 }
 
@@ -225,21 +230,19 @@ void raw_group() {
 
 void redirect_group() {
   run_all("to file", setup.exe, quoted(setup.exe), {on('n'), on('c'), help_for("")}, nullptr,
-          temp_dir("mapcue-redirect") + "\\out.txt");
+          temp_dir("redirect") + "\\out.txt");
 }
 
 void spaced_group() {
-  const std::string copy =
-      temp_dir("mapcue dir with space", {{setup.exe, "mapcue.exe"}}) + "\\mapcue.exe";
+  const std::string copy = temp_dir("spaced", {{setup.exe, "mapcue.exe"}}) + "\\mapcue.exe";
   run_all("spaced", copy, '"' + copy + '"',
           {on('n', " n:"), on('n'), on('c', "  c:"), help_for("")});
 }
 
 void planted_group() {
-  const std::string dir =
-      temp_dir("mapcue-planted", {{setup.exe, "mapcue.exe"},
-                                  {setup.beside + "\\naive_lookup.exe", "naive.exe"},
-                                  {setup.beside + "\\planted_mpr.dll", "MPR.dll"}});
+  const std::string dir = temp_dir("planted", {{setup.exe, "mapcue.exe"},
+                                               {setup.beside + "\\naive_lookup.exe", "naive.exe"},
+                                               {setup.beside + "\\planted_mpr.dll", "MPR.dll"}});
   const std::string naive = dir + "\\naive.exe", planted_exe = dir + "\\mapcue.exe";
   // The control: a plain program next to the plant does load it, so the test can fail.
   run_all("naive program loads the plant", naive, "naive ", {{"c:", 0, R"(\\planted\dll)"}});
@@ -310,7 +313,7 @@ struct Sink {
 void stdout_group() {
   // A first start, emulated or scanned as a new file, can outlast the limit: this one is not timed.
   run_to(setup.beside + "\\write_probe.exe", "write_probe");
-  const std::string file = temp_dir("mapcue-stdout") + "\\read-only.txt";
+  const std::string file = temp_dir("stdout") + "\\read-only.txt";
   CloseHandle(open(file, GENERIC_WRITE, CREATE_ALWAYS));
   const HANDLE full = setup.wine ? open("Z:\\dev\\full", GENERIC_WRITE, OPEN_EXISTING,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE)
@@ -374,7 +377,7 @@ void nompr_group() {
 // The README's batch example, through the real cmd.exe, with mapcue.exe in its folder.
 void batch_group() {
   const std::string dir =
-      temp_dir("mapcue-batch", {{setup.exe, "mapcue.exe"}, {setup.example, "share-path.cmd"}});
+      temp_dir("batch", {{setup.exe, "mapcue.exe"}, {setup.example, "share-path.cmd"}});
   char cmd[MAX_PATH];
   GetSystemDirectoryA(cmd, MAX_PATH);
   const auto through_batch = [](char letter) {

@@ -1,21 +1,28 @@
 // The plain way to look a drive up: mpr.dll by bare name, so the usual search order applies.
-// Prints the remote name; exits with the call's status. The buffer offered is mapcue's 255
-// bytes, or the size given after the device name.
+// Prints the remote name; exits with the call's status, or -1 where mpr.dll or the call cannot
+// be had. It offers mapcue's 255 bytes, or 4095 where more follows the device name. No C
+// runtime, so that it is built for each file's own machine, ARM64 too.
 #include <windows.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include "console/command_tail.h"
 
-int main(int argc, char** argv) {
+// The one C routine the command tail needs, from kernel32.
+extern "C" std::size_t strlen(const char* text) { return static_cast<std::size_t>(lstrlenA(text)); }
+
+extern "C" [[noreturn]] void mapcue_entry() {
   using Fn = DWORD(WINAPI*)(LPCSTR, LPSTR, LPDWORD);
+  const std::string_view args = command_tail(GetCommandLineA());
   const HMODULE mpr = LoadLibraryA("mpr.dll");
-  if (mpr == nullptr || argc < 2) return -1;
-  const auto call =
-      reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(mpr, "WNetGetConnectionA")));
+  const auto call = mpr == nullptr ? nullptr
+                                   : reinterpret_cast<Fn>(reinterpret_cast<void*>(
+                                         GetProcAddress(mpr, "WNetGetConnectionA")));
+  if (call == nullptr || args.size() < 2) ExitProcess(static_cast<UINT>(-1));
+  const char device[] = {args[0], args[1], '\0'};
   static char remote[4096];
-  DWORD size = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 255;
-  if (size >= sizeof remote) return -1;
-  const DWORD status = call(argv[1], remote, &size);
-  std::fputs(remote, stdout);
-  return static_cast<int>(status);
+  DWORD size = args.size() > 2 ? sizeof remote - 1 : 255;
+  const DWORD status = call(device, remote, &size);
+  DWORD written;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), remote, static_cast<DWORD>(lstrlenA(remote)), &written,
+            nullptr);
+  ExitProcess(status);
 }
