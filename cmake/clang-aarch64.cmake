@@ -10,9 +10,12 @@ set(CMAKE_CXX_COMPILER_TARGET aarch64-w64-mingw32)
 set(CMAKE_RC_COMPILER llvm-windres-14)
 set(CMAKE_RC_FLAGS_INIT "--target=aarch64-w64-mingw32 -I/usr/share/mingw-w64/include")
 file(GLOB libstdcxx /usr/lib/gcc/x86_64-w64-mingw32/*-win32/include/c++)
-string(JOIN " " CMAKE_CXX_FLAGS_INIT -nostdlibinc -isystem ${libstdcxx}
+string(JOIN " " CMAKE_CXX_FLAGS_INIT -isystem ${libstdcxx}
   -isystem ${libstdcxx}/x86_64-w64-mingw32 -isystem /usr/share/mingw-w64/include)
+# The compile step alone: the link would warn that it goes unused.
+add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-nostdlibinc>)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -fuse-ld=lld)
+set(CMAKE_SHARED_LINKER_FLAGS_INIT -fuse-ld=lld)
 # No C runtime to link a test program with: the compiler is tried on a library.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 # kernel32 is the one import library there is for this target, made by the build.

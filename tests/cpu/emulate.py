@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""emulate.py ORACLE CORPUS_DIR EXE...: each file on an emulated CPU, kernel32 and mpr.dll as
-documented, each case held to the core built for this host and to what only machine code shows."""
+"""emulate.py ORACLE CORPUS_DIR EXE MACHINE...: each file, of the machine it is listed for (I386,
+AMD64, ARM64), on an emulated CPU, kernel32 and mpr.dll as documented, each case held to the core
+built for this host and to what only machine code shows."""
 import itertools
 import os
 import random
@@ -199,9 +200,12 @@ def run_all(data, base, lines, want, label, failures):
 
 def main():
     began, (table, lines), failures = time.monotonic(), cases(sys.argv[2]), []
-    want, checks = oracle(sys.argv[1], lines), len(sys.argv[3:]) * (len(lines) + len(table) + 1)
-    for exe in sys.argv[3:]:
+    want, checks = oracle(sys.argv[1], lines), len(sys.argv[3::2]) * (len(lines) + len(table) + 1)
+    for exe, listed in zip(sys.argv[3::2], sys.argv[4::2]):
         pe = pefile.PE(data=(data := open(exe, "rb").read()))
+        if pe.FILE_HEADER.Machine != pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_" + listed]:
+            failures.insert(0, f"{exe}: machine {pe.FILE_HEADER.Machine:#x}, listed as {listed}")
+            continue
         (arch, *_, moved, stating_256), text = ARCHES[pe.FILE_HEADER.Machine], pe.sections[0]
         label = f"{os.path.basename(exe)} ({arch})"
         for base, chosen in (moved, lines), (pe.OPTIONAL_HEADER.ImageBase, table):

@@ -4,7 +4,9 @@ every Windows of their kind, their one import, their version resource. Prints th
 and each property, then breaks each property in a copy and makes sure its check notices, so
 that no check passes whatever it is given.
 
-usage: check_image.py EXE MAX_BYTES [EXE MAX_BYTES...]"""
+Each file is held to the machine it is listed for, and so is the MPR.dll planted beside it.
+
+usage: check_image.py EXE MACHINE MAX_BYTES PLANTED_DLL [...], MACHINE as I386, AMD64, ARM64"""
 import sys
 
 import pefile
@@ -142,8 +144,8 @@ def properties(data, limit, machine):
     ]
 
 
-def check(path, limit):
-    data = open(path, "rb").read()
+def check(path, listed, limit, planted):
+    data, machine = open(path, "rb").read(), MACHINE["IMAGE_FILE_MACHINE_" + listed]
     print(f"{path}: {len(data)} bytes")
     pe = pefile.PE(data=data)
     for s in pe.sections:
@@ -151,7 +153,6 @@ def check(path, limit):
                         for f, bit in (("R", "READ"), ("W", "WRITE"), ("X", "EXECUTE")))
         print(f"  {name(s):8} {s.Misc_VirtualSize:5} in memory {s.SizeOfRawData:5} in the file "
               + flags)
-    machine = pe.FILE_HEADER.Machine  # neither i386 nor x64: a KeyError, and so a failure
     results = properties(data, limit, machine)
     for what, found, ok, _ in results:
         print(f"{'ok  ' if ok else 'FAIL'} {what}: {found}")
@@ -159,12 +160,15 @@ def check(path, limit):
                  if {w: ok for w, _, ok, _ in properties(brk(data), limit, machine)}[what]]
     print(f"each property broken in a copy: {len(results) - len(unnoticed)} of {len(results)}"
           " noticed" + "".join(f"\nUNNOTICED {what}" for what in unnoticed))
-    return not unnoticed and all(ok for _, _, ok, _ in results)
+    dll = pefile.PE(planted, fast_load=True).FILE_HEADER.Machine
+    print(f"{'ok  ' if dll == machine else 'FAIL'} {planted} is for {listed}: machine {dll:#x}")
+    return not unnoticed and dll == machine and all(ok for _, _, ok, _ in results)
 
 
 def main():
     args = sys.argv[1:]
-    results = [check(path, int(limit)) for path, limit in zip(args[::2], args[1::2])]
+    results = [check(path, listed, int(limit), dll) for path, listed, limit, dll in
+               zip(args[::4], args[1::4], args[2::4], args[3::4])]
     return 0 if results and all(results) else 1
 
 
