@@ -4,6 +4,8 @@
 #   m: -> \\fileserver\public          n: -> \\fileserver\public\docs
 #   j:, k:, l: -> \\fileserver\long\<200 a>\<35, 36, 81 b>: UNC forms of 254, 255 and 300 bytes
 #   u: -> \\fileserver\Öffentlich\Bücher€: non-ASCII names (code page 1252 under LC_ALL=C.UTF-8)
+#   create ends only when Wine answers each mapped letter as the table says (settle).
+# settle DIR [SECONDS]: waits, 30 s at most, until it does; else fails naming the letter.
 # remove DIR: stops that prefix's wineserver (and no other) and deletes it.
 # run DIR COMMAND... (from the top folder): installs what is missing, builds every file, then
 #   runs COMMAND in such a prefix, made first and removed afterwards, with the files this
@@ -14,6 +16,8 @@ WINEPREFIX=$(realpath -m "$2")
 export WINEPREFIX
 set -a && . "$(dirname "$0")/wine.env" && set +a  # exported, as Wine reads it
 table=$WINEPREFIX/drives.tsv
+# The plain lookup, x64 under the 64-bit loader, which every host here runs.
+naive=$(dirname "$0")/../build/windows/x64/tests/driver/naive_lookup.exe wine64=$WINELOADER
 
 remove() {
   [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null || true
@@ -60,6 +64,26 @@ create() {
   # The mount manager reads the drive types at start; a warm server keeps later runs fast.
   wineserver -k
   wineserver -p60 </dev/null >/dev/null 2>&1
+  settle 30
+}
+
+# The mount manager starts in the background and tells Wine which drives are network ones: until
+# it has, a mapped letter may answer as a local disk. Every letter the table maps must answer its
+# path to WNetGetConnectionA before anything runs.
+settle() {  # seconds
+  deadline=$(($(date +%s) + $1)) out=$WINEPREFIX/settle.out
+  LC_ALL=C awk -F '\t' '$2 == "0" { print $1 "\t" $3 }' "$table" |
+    while IFS=$(printf '\t') read -r letter want; do
+      until "$wine64" "$naive" "$letter:" </dev/null >"$out" 2>>"$WINEPREFIX/wine-stderr.log" &&
+        [ "$(cat "$out")" = "$want" ]; do
+        if [ "$(date +%s)" -ge "$deadline" ]; then
+          printf "the prefix's %s: should be %s; Wine gave [%s]\n" "$letter" "$want" \
+            "$(cat "$out")" >&2
+          exit 1
+        fi
+        sleep 1
+      done
+    done
 }
 
 # The files this host's Wine runs, as the windows build's configure found them: each file's
@@ -76,6 +100,7 @@ choose_build() {
 
 case $action in
 create) create ;;
+settle) settle "${3:-30}" ;;
 remove) remove ;;
 run)
   shift 2
@@ -88,5 +113,5 @@ run)
   trap remove EXIT
   "$@"
   ;;
-*) echo "usage: $0 create|remove DIR, or run DIR COMMAND..." >&2; exit 2 ;;
+*) echo "usage: $0 create|remove DIR, settle DIR [SECONDS], or run DIR COMMAND..." >&2; exit 2 ;;
 esac
