@@ -12,8 +12,8 @@ $ErrorActionPreference = 'Stop'
 if (-not $Source) { $Source = Split-Path (Split-Path $PSScriptRoot) }
 $ansi = [System.Text.Encoding]::Default
 $passed = 0; $failed = 0; $skipped = 0; $kit = @()
-$report = @{ Table = @(); Raw = @(); Groups = @(); Skips = @(); Failures = @() }
-$madeRoot = $madeUser = $madeSubst = $madeRemembered = $false
+$report = @{ Groups = @(); Skips = @(); Failures = @() }
+$madeRoot = $madeSubst = $madeRemembered = $false
 
 function Step([string]$Text) { Write-Host "`n== $Text" }
 function Fail([string]$Text) { $script:failed++; $script:report.Failures += $Text; Write-Host "FAIL $Text" }
@@ -37,10 +37,10 @@ function Invoke-Raw([string]$Exe, [string]$Arguments) {
 }
 # Called only for the log: its answer, or the error it met as text, so that it can fail nothing.
 function Invoke-ForLog([scriptblock]$Action) { try { & $Action } catch { "error: $($_.Exception.Message)" } }
-function Undo([string]$What, [scriptblock]$Action) {
-    Write-Host "removing $What"
-    try { & $Action } catch { Broken "cannot remove ${What}: $($_.Exception.Message)" }
-}
+# On a throwaway runner what cannot be removed deserves a warning, not a failure.
+function Undo([string]$What, [scriptblock]$Action) { Write-Host "removing $What"; try { & $Action } catch { Write-Host "::warning::cannot remove ${What}: $($_.Exception.Message -replace '\s+', ' ')" } }
+# Appended at once, so that what was gathered outlives a later throw or the job's time-out.
+function Summary([string[]]$Lines) { if ($env:GITHUB_STEP_SUMMARY) { [System.IO.File]::AppendAllText($env:GITHUB_STEP_SUMMARY, ($Lines -join "`n") + "`n", (New-Object System.Text.UTF8Encoding $false)) } }
 # A drive or share not made here: '-' fails every case that needs it, '~' (optional here) skips them.
 function Set-NotMade($Made, [string]$Marker, [string]$Why) {
     if ($Made.Marker) { return }
@@ -49,35 +49,33 @@ function Set-NotMade($Made, [string]$Marker, [string]$Why) {
 }
 
 $tag = 'mcq' + (Get-Random -Minimum 1000 -Maximum 10000)
-$root = Join-Path $env:SystemDrive $tag; $user = $tag; $a = 'a' * 100
+$root = Join-Path $env:SystemDrive $tag; $a = 'a' * 100
 # A 64-character share name keeps the local folders of the 300-byte name within MAX_PATH.
 $shares = @(@{ Name = $tag; Path = "$root\p" }
     @{ Name = "$tag spaced share"; Path = "$root\s" }
     @{ Name = "${tag}_$([char]0xD6)ffentlich"; Path = "$root\u" }
     @{ Name = "${tag}_" + 'L' * 56; Path = "$root\l" })
-# Status: what mapcue gives (0 the path, 1 ERROR_NOT_CONNECTED). Raw: what WNetGetConnectionA
-# must answer with mapcue's 255-byte buffer; for a name too long for it 234 (more data), and then
-# the whole name with 4095 bytes. Only the 300-byte name and the non-ASCII share are optional.
-# Not connected: 2250, or 1203 when no provider knows the name and one of them has no network.
-$notConnected = 2250, 1203
-$drives = @(@{ L = 'm'; Share = $shares[0]; Sub = ''; Status = 0; Raw = @(0) }
-    @{ L = 'n'; Share = $shares[0]; Sub = '\docs'; Status = 0; Raw = @(0) }
-    @{ L = 's'; Share = $shares[1]; Sub = '\two words'; Status = 0; Raw = @(0) }
-    @{ L = 'u'; Share = $shares[2]; Sub = "\B$([char]0xFC)cher$([char]0x20AC)"; Status = 0; Raw = @(0) }
-    @{ L = 'j'; Share = $shares[3]; Sub = "\$a\" + 'b' * 76; Status = 0; Raw = @(0); Bytes = 254 }
-    @{ L = 'k'; Share = $shares[3]; Sub = "\$a\" + 'b' * 77; Status = 1; Raw = @(234); Bytes = 255 }
-    @{ L = 'l'; Share = $shares[3]; Sub = "\$a\" + 'c' * 122; Status = 1; Raw = @(234); Bytes = 300; MayRefuse = $true }
+# Status: what mapcue gives (0 the path, 1 ERROR_NOT_CONNECTED). Of Windows' own answers only
+# what a row rests on is required: WNetGetConnectionW naming a mapped drive (Bytes long, any case),
+# WNetGetConnectionA failing with mapcue's 255 bytes on a longer name, and answering Raw on r:.
+$drives = @(@{ L = 'm'; Share = $shares[0]; Sub = ''; Status = 0 }
+    @{ L = 'n'; Share = $shares[0]; Sub = '\docs'; Status = 0 }
+    @{ L = 's'; Share = $shares[1]; Sub = '\two words'; Status = 0 }
+    @{ L = 'u'; Share = $shares[2]; Sub = "\B$([char]0xFC)cher$([char]0x20AC)"; Status = 0 }
+    @{ L = 'j'; Share = $shares[3]; Sub = "\$a\" + 'b' * 76; Status = 0; Bytes = 254 }
+    @{ L = 'k'; Share = $shares[3]; Sub = "\$a\" + 'b' * 77; Status = 1; Bytes = 255 }
+    @{ L = 'l'; Share = $shares[3]; Sub = "\$a\" + 'c' * 122; Status = 1; Bytes = 300; MayRefuse = $true }
     @{ L = 'r'; Share = $shares[0]; Sub = ''; Status = 1; Raw = @(1201); Remember = $true }
-    @{ L = 't'; Status = 1; Raw = $notConnected; Remote = "subst of $root\subst" }
-    @{ L = 'c'; Status = 1; Raw = $notConnected; Remote = 'local disk' }
-    @{ L = 'q'; Status = 1; Raw = $notConnected; Remote = 'free letter' }
-    @{ L = 'h'; Status = 1; Raw = $notConnected; Remote = 'free letter' })
+    @{ L = 't'; Status = 1; Remote = "subst of $root\subst" }
+    @{ L = 'c'; Status = 1; Remote = 'local disk' }
+    @{ L = 'q'; Status = 1; Remote = 'free letter' }
+    @{ L = 'h'; Status = 1; Remote = 'free letter' })
 $letter = @{}; foreach ($d in $drives) { $letter[$d.L] = $d }
 $os = Invoke-ForLog { Get-CimInstance Win32_OperatingSystem | ForEach-Object { "$($_.Caption) $($_.Version)" } }
 $image = "$os $env:PROCESSOR_ARCHITECTURE, runner image $env:ImageOS $env:ImageVersion"
 $elevated = ([Security.Principal.WindowsPrincipal][Security.Principal.WindowsIdentity]::GetCurrent()).IsInRole([Security.Principal.WindowsBuiltInRole]::Administrator)
 $where = "ANSI code page $($ansi.CodePage), $(if ($elevated) { 'elevated' } else { 'not elevated' })"
-Write-Host "$image`n$where"
+Write-Host "$image`n$where"; Summary "## mapcue end to end on $image; $where"
 
 try {
     $files = @(foreach ($dir in ($Bin -split ',' | Resolve-Path).Path) {
@@ -92,6 +90,8 @@ try {
     Add-Type -Namespace Kit -Name Api -MemberDefinition @'
 [DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetGetConnectionW(string local, System.Text.StringBuilder remote, ref int size);
 [DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetCancelConnection2W(string name, int flags, bool force);
+[StructLayout(LayoutKind.Sequential, CharSet = CharSet.Unicode)] public class NetResource { public int Scope, Type, DisplayType, Usage; public string LocalName, RemoteName, Comment, Provider; }
+[DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetAddConnection2W(NetResource resource, IntPtr password, IntPtr user, int flags);
 [DllImport("kernel32.dll", CharSet = CharSet.Unicode)] public static extern int QueryDosDeviceW(string device, System.Text.StringBuilder target, int size);
 '@
 
@@ -110,7 +110,7 @@ try {
     if (Test-Path -LiteralPath $root) { throw "$root exists already" }
     [void][System.IO.Directory]::CreateDirectory($root); $madeRoot = $true
 
-    # The server, the user and the shares need elevation; without it the rest still runs.
+    # The server and the shares need elevation; without it the rest still runs.
     if (-not $elevated) { $serverReason = 'not elevated' } else {
         Step 'Starting the file server (LanmanServer)'
         try {
@@ -118,51 +118,50 @@ try {
             Start-Service LanmanServer
             Write-Host "LanmanServer: $(Invoke-ForLog { (Get-Service LanmanServer).Status })"
         } catch { $serverReason = "LanmanServer cannot start: $($_.Exception.Message)"; Write-Host $serverReason }
-
-        Step "Creating the local user $user"
-        # 14 characters: net user stops to ask about anything longer.
-        $chars = 'abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789'
-        $random = New-Object byte[] 11
-        [System.Security.Cryptography.RandomNumberGenerator]::Create().GetBytes($random)
-        $password = 'Aa9' + (($random | ForEach-Object { $chars[$_ % $chars.Length] }) -join '')
-        Invoke-Native net @('user', $user, $password, '/add') -Check; $madeUser = $true
     }
 
-    Step 'Making the shares'
+    # Everyone by its SID (a localized Windows names it otherwise); mapped as this user: no password to fail.
+    Step 'Making the shares, full access for Everyone'
+    $everyone = ([Security.Principal.SecurityIdentifier]'S-1-1-0').Translate([Security.Principal.NTAccount]).Value
     foreach ($s in $shares | Where-Object { -not $_.Marker }) {
         if ($serverReason) { Set-NotMade $s '-' $serverReason; continue }
         try {
             [void][System.IO.Directory]::CreateDirectory($s.Path)
-            New-SmbShare -Name $s.Name -Path $s.Path -FullAccess "$env:COMPUTERNAME\$user" | Out-Null
+            New-SmbShare -Name $s.Name -Path $s.Path -FullAccess $everyone | Out-Null
             $s.Made = $true; Write-Host "share '$($s.Name)' on $($s.Path)"
         } catch { Set-NotMade $s '-' "share cannot be made: $($_.Exception.Message)" }
     }
 
     Step 'Mapping the network drives'
     foreach ($d in $drives | Where-Object { $_.Share }) {
-        $d.Remote = '\\localhost\' + $d.Share.Name + $d.Sub
-        $size = $ansi.GetByteCount($d.Remote)
-        if ($d.Bytes -and $size -ne $d.Bytes) { throw "$($d.L): would be $size bytes, not $($d.Bytes)" }
+        $d.Remote = '\\localhost\' + $d.Share.Name + $d.Sub; $size = $ansi.GetByteCount($d.Remote)
         if ($d.Share.Marker) { Set-NotMade $d $d.Share.Marker $d.Share.Why; continue }
-        [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
-        $account = "/user:$env:COMPUTERNAME\$user"; $persist = "/persistent:$(if ($d.Remember) { 'yes' } else { 'no' })"
-        Write-Host "net use $($d.L): $($d.Remote) $account <password> $persist ($size bytes)"
-        $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $account, $password, $persist)
-        Write-Host "  status $($r.Status)"
-        if ($r.Status -eq 0 -or $d.Remember) { $d.Mapped = $r.Status -eq 0; continue }
-        Set-NotMade $d $(if ($d.MayRefuse) { '~' } else { '-' }) "net use refused this $size-byte name with status $($r.Status): $($r.Text)"
+        try {
+            [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
+            $persist = "/persistent:$(if ($d.Remember) { 'yes' } else { 'no' })"; Write-Host "net use $($d.L): $($d.Remote) $persist ($size bytes)"
+            $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $persist); $status = $r.Status
+            $why = "net use refused this $size-byte name with status ${status}: $($r.Text)"
+            if ($status -ne 0 -and $d.Bytes) {  # net use may refuse a deep path that the API takes
+                $resource = New-Object 'Kit.Api+NetResource' -Property @{ Type = 1; LocalName = "$($d.L):"; RemoteName = $d.Remote }  # RESOURCETYPE_DISK
+                $status = [Kit.Api]::WNetAddConnection2W($resource, [IntPtr]::Zero, [IntPtr]::Zero, 0)
+                $why += "; WNetAddConnection2W gave ${status}: $([ComponentModel.Win32Exception]::new($status).Message)"
+            }
+            if ($status -ne 0) { Write-Host "  $why`n  Get-SmbConnection:$(Invoke-ForLog { Get-SmbConnection | Out-String })" }
+            if ($status -eq 0 -or $d.Remember) { $d.Mapped = $status -eq 0; continue }
+        } catch { $why = "mapping it threw: $($_.Exception.Message)" }
+        Set-NotMade $d $(if ($d.MayRefuse) { '~' } else { '-' }) $why
     }
 
     # WNetCancelConnection2 without CONNECT_UPDATE_PROFILE keeps the profile's entry, which answers
     # 1201 (remembered, unavailable), or 1203 where a provider has no network (WebDAV client stopped).
-    # Written by hand only where Windows would not, and so marked; then only 1201 shows it was read.
+    # Written by hand only where Windows would not, and so marked; Windows may not read that one (2250).
     Step 'R: remembered by Windows, its live connection dropped'
     $d = $letter.r; $remote = $d.Remote; $madeRemembered = -not $d.Marker
     $why = if (-not $d.Mapped) { 'net use could not map it' }
     elseif (($status = [Kit.Api]::WNetCancelConnection2W('R:', 0, $true)) -ne 0) { "WNetCancelConnection2W gave $status" }
     elseif (-not (Test-Path 'HKCU:\Network\R')) { 'Windows wrote no HKCU:\Network\R' }
     $d.Mapped = $false; $d.Remote += " (remembered by $(if ($why) { "hand: $why" } else { 'Windows' }), not connected)"
-    if (-not $why) { $d.Raw = 1201, 1203 }
+    if ($why) { $d.MayRefuse = $true } else { $d.Raw = 1201, 1203 }
     if ($why -and $madeRemembered) { New-Item 'HKCU:\Network\R' -Force | Out-Null
         @{ RemotePath = $remote; ProviderName = 'Microsoft Windows Network'; ProviderType = 0x20000; ConnectionType = 1; UserName = '' }.GetEnumerator() |
             ForEach-Object { New-ItemProperty 'HKCU:\Network\R' $_.Key -Value $_.Value -PropertyType $(if ($_.Value -is [int]) { 'DWord' } else { 'String' }) | Out-Null } }
@@ -172,36 +171,37 @@ try {
     $r = Invoke-Native subst @('T:', "$root\subst")
     if ($r.Status -eq 0) { $madeSubst = $true } else { Set-NotMade $letter.t '-' "subst gave status $($r.Status): $($r.Text)" }
 
-    # A letter answering other than set up counts as not made; WNetGetConnectionW must name a mapped drive whole.
-    Step 'What WNetGetConnectionA (naive_lookup.exe) and WNetGetConnectionW answer, held to the table'
+    # All logged, each letter on its own; a letter whose required answer differs, or that throws,
+    # counts as not made. The table takes a mapped drive's name as WNetGetConnectionW gives it.
+    Step 'What WNetGetConnectionA (naive_lookup.exe, 255 bytes) and WNetGetConnectionW answer'
+    Summary @("### Windows' own answers: WNetGetConnectionA (naive_lookup.exe, 255 bytes), W", '```')
     foreach ($d in $drives) {
-        $p = Invoke-Raw $files[0].naive_lookup "$($d.L):"; $size = 32768; $wide = New-Object System.Text.StringBuilder $size
-        $w = [Kit.Api]::WNetGetConnectionW("$($d.L):", $wide, [ref]$size); $d.Wide = "$wide"
-        $raw = '{0}: status {1}, {2} bytes [{3}]; W: status {4} [{5}]' -f $d.L, $p.Status, $ansi.GetByteCount($p.Text), $p.Text, $w, $wide
-        $ok = $d.Raw -contains $p.Status -and ($p.Status -ne 0 -or $p.Text -ceq $d.Remote) -and
-            $(if ($d.Mapped) { $w -eq 0 -and $d.Wide -ceq $d.Remote } else { $d.Raw -contains $w })
-        if ($d.Raw -contains 234) {
-            $whole = Invoke-Raw $files[0].naive_lookup "$($d.L): 4095"
-            $raw += '; with 4095 bytes: status {0} [{1}]' -f $whole.Status, $whole.Text
-            $ok = $ok -and $whole.Status -eq 0 -and $whole.Text -ceq $d.Remote
-        }
-        if ($d.L -eq 't') {  # the subst drive, there and pointing at its folder
-            $target = New-Object System.Text.StringBuilder 32768; [void][Kit.Api]::QueryDosDeviceW('T:', $target, 32768)
-            $raw += "; QueryDosDevice [$target]; in GetLogicalDrives: $($listed = [System.IO.Directory]::GetLogicalDrives() -contains 'T:\'; $listed)"
-            $ok = $ok -and $listed -and "$target" -eq "\??\$root\subst"
-        }
-        Write-Host "  $raw"; $report.Raw += $raw
-        if (-not $ok) { Set-NotMade $d '-' "not what was set up: $raw" }
+        $raw = "$($d.L):"
+        try {
+            $p = Invoke-Raw $files[0].naive_lookup "$($d.L):"; $size = 32768; $wide = New-Object System.Text.StringBuilder $size
+            $w = [Kit.Api]::WNetGetConnectionW("$($d.L):", $wide, [ref]$size); $d.Wide = "$wide"
+            $raw += ' status {0}, {1} bytes [{2}]; W: status {3} [{4}]' -f $p.Status, $ansi.GetByteCount($p.Text), $p.Text, $w, $wide
+            $ok = (-not $d.Mapped -or ($w -eq 0 -and $d.Wide -eq $d.Remote -and (-not $d.Bytes -or $ansi.GetByteCount($d.Wide) -eq $d.Bytes))) -and
+                (-not $d.Raw -or $d.Raw -contains $p.Status) -and -not ($d.Bytes -gt 254 -and $p.Status -eq 0)
+            if ($d.Bytes -gt 254) { $raw += "; with 4095 bytes: $(Invoke-ForLog { $x = Invoke-Raw $files[0].naive_lookup "$($d.L): 4095"; "status $($x.Status) [$($x.Text)]" })" }
+            if ($d.L -eq 't') {  # the subst drive, there and pointing at its folder
+                $target = New-Object System.Text.StringBuilder 32768; [void][Kit.Api]::QueryDosDeviceW('T:', $target, 32768)
+                $raw += "; QueryDosDevice [$target]; in GetLogicalDrives: $($listed = [System.IO.Directory]::GetLogicalDrives() -contains 'T:\'; $listed)"
+                $ok = $ok -and $listed -and "$target" -eq "\??\$root\subst"
+            }
+        } catch { $raw += "; error: $($_.Exception.Message)"; $ok = $false }
+        Write-Host "  $raw"; Summary $raw
+        if (-not $ok) { Set-NotMade $d $(if ($d.MayRefuse) { '~' } else { '-' }) "not what was set up: $raw" }
     }
+    Summary '```'
 
     Step 'Drive table'
     $table = "$root\drives.txt"
-    $report.Table = foreach ($d in $drives) {
-        if ($d.Marker) { "$($d.L)`t$($d.Marker)`t$($d.Why -replace '[\s#]+', ' ')" } else { "$($d.L)`t$($d.Status)`t$($d.Remote)" }
-    }
+    $rows = foreach ($d in $drives) { "$($d.L)`t" + $(if ($d.Marker) { "$($d.Marker)`t$($d.Why -replace '[\s#]+', ' ')" } elseif ($d.Status) { "1`t$($d.Remote)" } else { "0`t$($d.Wide)" }) }
     # The code page's bytes alone: where it is UTF-8 (65001), WriteAllText would put a byte-order mark first.
-    [System.IO.File]::WriteAllBytes($table, $ansi.GetBytes(($report.Table -join "`n") + "`n"))
-    $report.Table | ForEach-Object { Write-Host "  $_" }
+    [System.IO.File]::WriteAllBytes($table, $ansi.GetBytes(($rows -join "`n") + "`n"))
+    $rows | ForEach-Object { Write-Host "  $_" }
+    Summary (@('### Drive table (letter, answer, remote name or reason)', '```') + $rows + '```')
 
     $groups = @(Get-Content $groupsFile | ForEach-Object { (($_ -replace '#.*').Trim() -split '\s+')[0] } | Where-Object { $_ })
     if ($groups.Count -eq 0) { throw "no groups in $groupsFile" }
@@ -260,24 +260,17 @@ try {
     Step 'Removing what the run made'
     foreach ($d in $drives | Where-Object { $_.Mapped }) { Undo "$($d.L):" { Invoke-Native net @('use', "$($d.L):", '/delete', '/y') -Check } }
     if ($madeSubst) { Undo 'T:' { Invoke-Native subst @('T:', '/d') -Check } }
-    # CONNECT_UPDATE_PROFILE removes a remembered connection; what it leaves is removed by hand.
-    if ($madeRemembered) { Undo 'the remembered R:' { $status = [Kit.Api]::WNetCancelConnection2W('R:', 1, $true)
-        if (Test-Path 'HKCU:\Network\R') { Remove-Item 'HKCU:\Network\R' -Recurse; throw "WNetCancelConnection2W gave $status, left the key" } } }
+    # CONNECT_UPDATE_PROFILE removes a remembered connection; a key it leaves (a hand-written one) goes by hand.
+    if ($madeRemembered) { Undo 'the remembered R:' { Write-Host "  WNetCancelConnection2W: $([Kit.Api]::WNetCancelConnection2W('R:', 1, $true))"
+        if (Test-Path 'HKCU:\Network\R') { Remove-Item 'HKCU:\Network\R' -Recurse } } }
     foreach ($s in $shares | Where-Object { $_.Made }) { Undo "share $($s.Name)" { Remove-SmbShare -Name $s.Name -Force } }
-    if ($madeUser) { Undo "user $user" { Invoke-Native net @('user', $user, '/delete') -Check } }
     if ($madeRoot) { Undo $root { Remove-Item -LiteralPath $root -Recurse -Force } }
 }
 $closing = "$passed passed, $failed failed, $skipped skipped"
 $status, $verdict = if ($kit) { 2, "the kit could not get ready or cannot be trusted: $($kit -join '; ')" }
 elseif ($failed -gt 0) { 1, 'a mapcue case failed' } else { 0, 'everything required passed' }
 Write-Host "`n$closing`nexit ${status}: $verdict"
-if ($env:GITHUB_STEP_SUMMARY) {
-    $lines = @("## exit ${status}: $verdict", '', "mapcue end to end on $image", '', "**$closing**; $where", '',
-        '### Drive table (letter, answer, remote name or reason)', '```') + $report.Table + @('```', '',
-        "### WNetGetConnectionA's and WNetGetConnectionW's own answers", '```') + $report.Raw + @('```', '',
-        '| group | passed | failed | skipped |', '|---|--:|--:|--:|') + $report.Groups +
-        @('', "### Skipped ($($report.Skips.Count))", '```') + $report.Skips + @('```', '',
-        "### Failed (first 40 of $($report.Failures.Count))", '```') + @($report.Failures | Select-Object -First 40) + '```'
-    [System.IO.File]::AppendAllText($env:GITHUB_STEP_SUMMARY, ($lines -join "`n") + "`n", (New-Object System.Text.UTF8Encoding $false))
-}
+Summary (@("### exit ${status}: $verdict", '', "**$closing**", '', '| group | passed | failed | skipped |', '|---|--:|--:|--:|') + $report.Groups +
+    @('', "### Skipped ($($report.Skips.Count))", '```') + $report.Skips + @('```', '',
+    "### Failed (first 40 of $($report.Failures.Count))", '```') + @($report.Failures | Select-Object -First 40) + '```')
 exit $status
