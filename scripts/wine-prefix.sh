@@ -72,6 +72,7 @@ create() {
 # path to WNetGetConnectionA before anything runs.
 settle() {  # seconds
   deadline=$(($(date +%s) + $1)) out=$WINEPREFIX/settle.out
+  [ -s "$table" ] || { echo "no drive table in $WINEPREFIX" >&2 && exit 1; }
   LC_ALL=C awk -F '\t' '$2 == "0" { print $1 "\t" $3 }' "$table" |
     while IFS=$(printf '\t') read -r letter want; do
       until "$wine64" "$naive" "$letter:" </dev/null >"$out" 2>>"$WINEPREFIX/wine-stderr.log" &&
