@@ -15,7 +15,7 @@ run() {
   cat "$out"
   echo "(exit status $status)"
   # The letter's row: 0 its path, 1 or none ERROR_NOT_CONNECTED; no letter, the help screen.
-  letter=$(echo "$*" | sed 's/^ *//' | cut -c 1 | tr A-Z a-z)
+  letter=$(printf %s "$*" | sed 's/^ *//' | cut -c 1 | tr A-Z a-z)
   row=$(LC_ALL=C awk -F '\t' -v l="$letter" '$1 == l { print $2 "\t" $3 }' "$WINEPREFIX/drives.tsv")
   case $letter:$row in
   [a-z]:0*) want=${row#0?} code=0 ;;
