@@ -5,11 +5,9 @@
 extern "C" [[noreturn]] void mapcue_entry() {
   using Fn = DWORD(WINAPI*)(LPCSTR, LPSTR, LPDWORD);
   const HMODULE mpr = LoadLibraryA("mpr.dll");
-  const auto call = mpr == nullptr ? nullptr
-                                   : reinterpret_cast<Fn>(reinterpret_cast<void*>(
-                                         GetProcAddress(mpr, "WNetGetConnectionA")));
-  if (call == nullptr) ExitProcess(255);
+  const FARPROC found = mpr == nullptr ? nullptr : GetProcAddress(mpr, "WNetGetConnectionA");
+  if (found == nullptr) ExitProcess(255);
   char remote[256];
   DWORD size = sizeof remote - 1;
-  ExitProcess(call("n:", remote, &size));
+  ExitProcess(reinterpret_cast<Fn>(reinterpret_cast<void*>(found))("n:", remote, &size));
 }

@@ -1,23 +1,20 @@
 #!/usr/bin/python3
-"""Times each call of every file this host's Wine runs against its floors, under one warm Wine
-prefix.
+"""Times each call of every file this host's Wine runs against its floors, in one warm prefix.
 
 Every round runs every command once, in a shuffled order, so drift (CPU frequency, page
 cache, a busy neighbour) falls on all of them alike; the ratios compare medians taken from
-the same rounds. Peak memory comes from a separate pass under /usr/bin/time -v, so its own
+the same rounds. Peak memory comes from a separate pass under /usr/bin/time, so its own
 start-up does not enter the times. Prints a markdown table and writes it to OUT/results.md.
 """
 import argparse
 import os
 import random
-import re
 import statistics
 import subprocess
 import sys
 import time
 
-HELP_GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data",
-                           "help.golden")
+HELP_GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/data/help.golden")
 GOALS = [  # label, numerator, denominator, bound
     ("help / empty PE", "mapcue (help)", "empty PE", 1.05),
     ("lookup / bare lookup PE", "mapcue n:", "bare lookup PE", 1.05),
@@ -60,31 +57,30 @@ def check(label, argv, status, out, stderr, scratch):
 
 def peak_kb(argv, stderr, scratch):
     report = os.path.join(scratch, "time.txt")
-    run(["/usr/bin/time", "-v", "-o", report] + argv, stderr)
-    with open(report) as f:
-        return int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", f.read()).group(1))
+    run(["/usr/bin/time", "-f", "%M", "-o", report] + argv, stderr)
+    with open(report) as f:  # the figure follows time's note of a non-zero status
+        return int(f.read().split()[-1])
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--out", required=True)
-    parser.add_argument("--rounds", type=int, default=200)
-    parser.add_argument("--warmup", type=int, default=10)
-    parser.add_argument("--memory-runs", type=int, default=10)
+    for option, default in ("--rounds", 200), ("--warmup", 10), ("--memory-runs", 10):
+        parser.add_argument(option, type=int, default=default)
     args = parser.parse_args()
     if not os.environ.get("WINEPREFIX") or not os.environ.get("MAPCUE_BUILDS"):
         sys.exit("run it through bench/run.sh: a warm prefix with n: mapped, and the builds found")
     os.makedirs(args.out, exist_ok=True)
-    # Every file this host's Wine runs, each against its own floors, in the same rounds.
     with open(os.environ["MAPCUE_BUILDS"]) as f:
         builds = [line.rstrip("\n").split("\t") for line in f]
-    cmds = {(os.path.basename(exe), label): call for exe, loader, _ in builds if loader != "-"
+    # Every file this host's Wine runs, each against its own floors, in the same rounds.
+    ran = [(os.path.basename(exe), exe, loader) for exe, loader, _ in builds if loader != "-"]
+    cmds = {(name, label): call for name, exe, loader in ran
             for label, call in commands(exe, loader).items()}
     stderr = open(os.path.join(args.out, "wine-stderr.log"), "ab")
 
     statuses = {key: check(key, *call, stderr, args.out) for key, call in cmds.items()}
-    rng = random.Random(1)
-    keys = list(cmds)
+    rng, keys = random.Random(1), list(cmds)
     samples = {key: [] for key in keys}
     for round_no in range(args.warmup + args.rounds):
         rng.shuffle(keys)
@@ -100,8 +96,7 @@ def main():
 
     medians = {key: statistics.median(s) for key, s in samples.items()}
     lines = []
-    for exe, loader, _ in (build for build in builds if build[1] != "-"):
-        name = os.path.basename(exe)
+    for name, exe, loader in ran:
         wine = subprocess.run([loader, "--version"], capture_output=True, text=True).stdout
         lines += [f"| {name}, {loader} ({wine.strip()}) | median ms | p25-p75 ms "
                   "| peak RSS KiB | exit |", "|---|---:|---:|---:|---:|"]

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "console/command_tail.h"
 #include "console/process.h"
@@ -27,10 +28,7 @@ bool ascii_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= '
 
 // Every kind of answer the core has to cope with, chosen by the letter so that inputs steer it.
 std::uint32_t answer(const char* device, std::string& remote) {
-  const struct {
-    std::uint32_t status;
-    std::string remote;
-  } answers[] = {
+  const std::pair<std::uint32_t, std::string> answers[] = {
       {2250, ""},  // not connected
       {234, ""},   // more data
       {0, std::string("\\\\srv\\share\\") + device[0]},
@@ -39,9 +37,9 @@ std::uint32_t answer(const char* device, std::string& remote) {
       {0, std::string(NOT_CONNECTED_TEXT)},  // success whose text is the failure text
       {0, ""},                               // success with an empty name
   };
-  const auto& chosen = answers[static_cast<unsigned char>(device[0]) % 7];
-  remote = chosen.remote;
-  return chosen.status;
+  const auto& [status, text] = answers[static_cast<unsigned char>(device[0]) % std::size(answers)];
+  remote = text;
+  return status;
 }
 
 }  // namespace

@@ -1,23 +1,21 @@
 #!/bin/sh
-# run.sh FUZZER SEEDS SECONDS LLVM_PROFDATA LLVM_COV SRC: fuzzes for SECONDS from the seeds
-# (left untouched) and prints the figures, with the line coverage of the sources under SRC
-# (less the test support in SRC/testing).
-# A failing input is kept as crash-* in the working directory.
+# run.sh FUZZER SECONDS LLVM_PROFDATA LLVM_COV: fuzzes for SECONDS from the seeds in corpus/
+# beside it (left untouched) and prints the figures, with the line coverage of src/ (less the
+# test support in src/testing). A failing input is kept as crash-* in the working directory.
 set -eu
-fuzzer=$1 seeds=$2 seconds=$3 profdata=$4 cov=$5 src=$6
+fuzzer=$1 seconds=$2 profdata=$3 cov=$4
+seeds=$(dirname "$0")/corpus src=$(realpath "$(dirname "$0")/../src")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/corpus"
-status=0
 LLVM_PROFILE_FILE="$work/fuzz.profraw" "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
-  -use_value_profile=1 -artifact_prefix="$PWD/" "$work/corpus" "$seeds" >"$work/log" 2>&1 ||
+  -use_value_profile=1 -artifact_prefix="$PWD/" "$work/corpus" "$seeds" >"$work/log" 2>&1 || {
   status=$?
-if [ "$status" -ne 0 ]; then
   sed -n '/ERROR\|^violated/,$p' "$work/log" | head -n 25
   grep '^SUMMARY' "$work/log" || true
   echo "fuzzer failed (status $status); the input is in $PWD"
   exit 1
-fi
+}
 stat() { sed -n "s/^stat::$1: *//p" "$work/log"; }
 echo "$(stat number_of_executed_units) executions in $seconds s ($(stat average_exec_per_sec)/s)," \
   "$(ls "$seeds" | wc -l) seeds, peak RSS $(stat peak_rss_mb) MB"

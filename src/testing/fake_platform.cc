@@ -1,5 +1,3 @@
-// The native fakes of both platform seams (console/output.h, tool/mpr.h): they record what
-// the core asked for and answer what the test set in `fake`.
 #include "testing/fake_platform.h"
 
 #include <algorithm>
@@ -7,8 +5,6 @@
 
 #include "console/output.h"
 #include "tool/mpr.h"
-
-FakePlatform fake;
 
 void write_stdout(std::string_view bytes) {
   fake.output.append(bytes);

@@ -1,7 +1,7 @@
 #pragma once
 
-// What native tests set and read back through the fakes of testing/fake_platform.cc, which
-// stand in for standard output and WNetGetConnectionA.
+// The native fakes of both platform seams (console/output.h, tool/mpr.h), in fake_platform.cc:
+// they record in `fake` what the core asked for and answer what the test set there.
 
 #include <cstdint>
 #include <string>
@@ -19,4 +19,4 @@ struct FakePlatform {
   std::uint32_t (*answer)(const char* device, std::string& remote) = nullptr;
 };
 
-extern FakePlatform fake;
+inline FakePlatform fake;

@@ -15,10 +15,9 @@ struct GoldenHelp {
 inline GoldenHelp golden_help(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   GoldenHelp help{std::string(std::istreambuf_iterator<char>(file), {})};
-  if (help.text.size() < 2 || help.text.compare(help.text.size() - 2, 2, "\r\n") != 0) return {};
-  for (std::size_t at = 0, end; (end = help.text.find("\r\n", at)) != std::string::npos;
-       at = end + 2) {
-    help.writes += end > at ? 2 : 1;
+  if (!help.text.ends_with("\r\n")) return {};
+  for (std::size_t at = 0; at < help.text.size(); at = help.text.find("\r\n", at) + 2) {
+    help.writes += help.text.compare(at, 2, "\r\n") == 0 ? 1 : 2;
   }
   return help;
 }
