@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs, from Debian's packages, whatever the build and the tests need and this machine
-# lacks; stops with apt's reason if it cannot, or unasked where it has no root or sudo. 32-bit
-# Wine is optional: asked for only where the kernel executes 32-bit code, never with a password,
-# and not again once apt has refused it; without it, build/wine32-missing.txt says why.
+# lacks; stops with apt's reason if it cannot, and before asking apt where it has neither root
+# nor sudo. 32-bit Wine is optional: asked for only where the kernel executes 32-bit code, never
+# with a password, and not again once apt has refused it; without it, build/wine32-missing.txt
+# says why, for the tests and the demo to quote.
 set -eu
 here=$(dirname "$0")
 why=$here/../build/wine32-missing.txt
