@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs, from Debian's packages, whatever the build and the tests need and this machine
-# lacks; stops with apt's reason if it cannot. 32-bit Wine is optional: asked for only where the
-# kernel executes 32-bit code, and where apt cannot give it, the set-up goes on without it and
-# build/wine32-missing.txt says why, for the tests and the demo to quote.
+# lacks; stops with apt's reason if it cannot, and before asking apt where it has neither root
+# nor sudo. 32-bit Wine is optional: asked for only where the kernel executes 32-bit code, never
+# with a password, and not again once apt has refused it; without it, build/wine32-missing.txt
+# says why, for the tests and the demo to quote.
 set -eu
 here=$(dirname "$0")
 why=$here/../build/wine32-missing.txt
@@ -19,19 +20,27 @@ need=$(missing cmake make g++ libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64
 # The lint's Node.js: Debian's, unless this machine has a node and npm from elsewhere.
 command -v npm >/dev/null 2>&1 || need="$need nodejs npm"
 mkdir -p "$(dirname "$why")"
-rm -f "$why"
 wine32=""
 if ! "$here/kernel-runs-i386.sh"; then
   echo "this kernel does not execute 32-bit programs" >"$why"
+elif grep -qs 'could not be installed' "$why" && [ -n "$(missing wine32:i386)" ]; then
+  echo "$(cat "$why") (apt's answer before; remove build/wine32-missing.txt to ask again)"
 else
   wine32=$(missing wine32:i386)
+  rm -f "$why"
 fi
 [ -n "$need$wine32" ] || exit 0
+sudo=$([ "$(id -u)" -eq 0 ] || echo sudo)
+# At a terminal sudo may ask for a password first, for what the build needs only.
+if [ -n "$sudo" ] && ! sudo -n true 2>/dev/null; then
+  [ -n "$need" ] ||
+    { echo "wine32:i386 is not installed, and installing needs root or sudo" | tee "$why"; exit 0; }
+  { [ -t 0 ] && sudo -v; } || { echo "installing these needs root or sudo:" $need >&2; exit 1; }
+fi
 echo "installing:" $need $wine32
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
 export DEBIAN_FRONTEND=noninteractive
-install() { $sudo apt-get install -y -q --no-install-recommends "$@"; }
+# A set that apt could install only by removing packages counts as refused.
+install() { $sudo apt-get install -y -q --no-install-recommends --no-remove "$@"; }
 [ -z "$wine32" ] || $sudo dpkg --add-architecture i386
 # A list that fails to download (a mirror mid-sync) leaves the others usable.
 $sudo apt-get update -q || echo "apt-get update failed in part; installing from the lists it has"

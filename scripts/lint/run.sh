@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")"
 if ! cmp -s package-lock.json node_modules/.installed-lock.json; then
   echo "installing the linters: npm ci in scripts/lint"
-  npm ci --loglevel=error >/dev/null
+  npm ci --prefer-offline --loglevel=error >/dev/null
   cp package-lock.json node_modules/.installed-lock.json
 fi
 exec node lint.mjs
