@@ -8,7 +8,8 @@ version=$1 dist=$2
 shift 2
 source=$(cd "$(dirname "$0")/.." && pwd)
 export TZ=UTC LC_ALL=C  # zip stores local times
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || echo 315532800)}
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || :)}
+[ -n "$epoch" ] || { echo "pack-release.sh: no commit time here: set SOURCE_DATE_EPOCH" >&2; exit 1; }
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$@" "$source/README.md" "$source/LICENSE" "$stage/"
