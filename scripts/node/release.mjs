@@ -16,7 +16,7 @@ const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex'), stem
 
 if (version) {
   const [zipName, sbomName] = [`${stem(version)}.zip`, `${stem(version)}.cdx.json`], zip = readFileSync(join(dist, zipName)), hash = sha256(zip);
-  const repo = process.env.GITHUB_REPOSITORY, home = `https://github.com/${repo ?? 'PLACEHOLDER/mapcue'}`;
+  const repo = process.env.GITHUB_REPOSITORY, home = `https://github.com/${repo || 'PLACEHOLDER/mapcue'}`;
   if (!repo) console.log(`no GITHUB_REPOSITORY (owner/name): the manifests' URLs name ${home}`);
   const url = (v) => `${home}/releases/download/v${v}/${stem(v)}.zip`, description = 'Displays the UNC path for a mapped drive letter.';
   const winget = (ManifestType, fields) => stringify({ PackageIdentifier: ID, PackageVersion: version, ...fields,
