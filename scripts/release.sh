@@ -1,7 +1,7 @@
 #!/bin/sh
-# Builds every file in a fresh folder and packs dist/mapcue-<version>-windows.zip from them,
-# so nothing left over in build/ can reach a release.
-# usage: release.sh [DIST_DIR [BUILD_DIR]]    (defaults: dist/, a temporary folder)
+# Builds every file in a fresh folder and packs dist/mapcue-<version>-windows.zip from them, so
+# nothing left over in build/ can reach a release; beside it, its manifests and SBOM.
+# usage: [GITHUB_REPOSITORY=OWNER/NAME] release.sh [DIST_DIR [BUILD_DIR]]  (dist/, a temporary one)
 set -eu
 cd "$(dirname "$0")/.."
 dist=$(realpath -m "${1:-dist}")

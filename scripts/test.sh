@@ -8,7 +8,7 @@ scripts/install-deps.sh
 start=$(date +%s)
 
 echo "== lint"  # the workflows (actionlint) and tests/windows/*.ps1 (syntax)
-scripts/lint/run.sh
+scripts/node/run.sh
 
 # What the passing tests of a preset found (figures, controls), from ctest's log.
 figures() {  # build-dir

@@ -1,0 +1,12 @@
+#!/bin/sh
+# Runs SCRIPT of this folder (lint.mjs by default) in this folder, with the packages pinned in
+# package-lock.json, installed by `npm ci` when missing or out of date. usage: run.sh [SCRIPT [ARG...]]
+set -eu
+cd "$(dirname "$0")"
+if ! cmp -s package-lock.json node_modules/.installed-lock.json; then
+  echo "installing the packages: npm ci in scripts/node"
+  npm ci --prefer-offline --loglevel=error >/dev/null
+  cp package-lock.json node_modules/.installed-lock.json
+fi
+[ $# -gt 0 ] || set -- lint.mjs
+exec node "$@"
