@@ -9,13 +9,14 @@ shift 2
 source=$(cd "$(dirname "$0")/.." && pwd)
 export TZ=UTC LC_ALL=C  # zip stores local times
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || :)}
-[ -n "$epoch" ] || { echo "pack-release.sh: no commit time here: set SOURCE_DATE_EPOCH" >&2; exit 1; }
+[ -n "$epoch" ] || { echo "pack-release.sh: no commit time: set SOURCE_DATE_EPOCH" >&2 && exit 1; }
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 cp "$@" "$source/README.md" "$source/LICENSE" "$stage/"
 files="$(for exe; do basename "$exe"; done | tr '\n' ' ')README.md LICENSE"
 # shellcheck disable=SC2086
-(cd "$stage" && sha256sum $files >SHA256SUMS && chmod 644 $files SHA256SUMS && touch -d "@$epoch" $files SHA256SUMS)
+(cd "$stage" && sha256sum $files >SHA256SUMS && chmod 644 $files SHA256SUMS &&
+  touch -d "@$epoch" $files SHA256SUMS)
 files="$files SHA256SUMS"
 name=mapcue-$version-windows.zip
 mkdir -p "$dist"

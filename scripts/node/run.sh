@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs SCRIPT of this folder (lint.mjs by default) in this folder, with the packages pinned in
-# package-lock.json, installed by `npm ci` when missing or out of date. usage: run.sh [SCRIPT [ARG...]]
+# usage: run.sh [SCRIPT [ARG...]]: runs SCRIPT of this folder (lint.mjs by default) in it, with
+# the packages pinned in package-lock.json, installed by `npm ci` when missing or out of date.
 set -eu
 cd "$(dirname "$0")"
 if ! cmp -s package-lock.json node_modules/.installed-lock.json; then
