@@ -101,7 +101,8 @@ if (exes.length > 0) {
 async function failing(files) {
   const text = (name) => files[name].toString();
   const winget = (v) => WINGET.map((name) => parse(text(name), { version: v }));
-  const [first, locale, installer] = winget('1.2');
+  const docs = winget('1.2');
+  const installer = docs[2];
   const scoop = JSON.parse(text(SCOOP).replace(/^\uFEFF/, ''));
   const has = (object, keys) => keys.split(' ').every((key) => object[key] !== undefined);
   const leaves = (x) => (typeof x === 'object' ? Object.values(x).flatMap(leaves) : [x]);
@@ -112,33 +113,23 @@ async function failing(files) {
     'Publisher PackageName License ShortDescription',
     'InstallerType Installers',
   ];
+  const archOf = (scoopName) => Object.keys(ARCHES).find((a) => ARCHES[a][0] === scoopName);
   // Each file a manifest names: its architecture (winget's name), path, alias and manager.
   const named = [
-    ...installer.Installers.flatMap((i) =>
-      i.NestedInstallerFiles.map((f) => [
-        i.Architecture,
-        f.RelativeFilePath,
-        f.PortableCommandAlias,
-        'w',
-      ]),
+    ...installer.Installers.flatMap(({ Architecture: arch, NestedInstallerFiles: nested }) =>
+      nested.map((f) => [arch, f.RelativeFilePath, f.PortableCommandAlias, 'w']),
     ),
     ...Object.entries(scoop.architecture).flatMap(([name, { bin }]) =>
-      bin.map(([path, alias]) => [
-        Object.keys(ARCHES).find((a) => ARCHES[a][0] === name),
-        path,
-        alias,
-        's',
-      ]),
+      bin.map(([path, alias]) => [archOf(name), path, alias, 's']),
     ),
   ];
+  const [sum] = text(`${zipName}.sha256`).split(' ');
   const checks = {
     fields:
-      [first, locale, installer].every((doc, i) =>
-        has(doc, `PackageIdentifier PackageVersion ${REQUIRED[i]}`),
-      ) &&
+      docs.every((doc, i) => has(doc, `PackageIdentifier PackageVersion ${REQUIRED[i]}`)) &&
       installer.Installers.every((i) => has(i, 'Architecture InstallerUrl InstallerSha256')) &&
       has(scoop, 'version description homepage license url hash architecture checkver autoupdate'),
-    agree: [first, locale, installer].every(
+    agree: docs.every(
       (doc, i) =>
         doc.ManifestType === ['version', 'defaultLocale', 'installer'][i] &&
         `${doc.PackageIdentifier} ${doc.PackageVersion} ${doc.ManifestVersion}` ===
@@ -148,10 +139,7 @@ async function failing(files) {
     zip: [
       ...installer.Installers.map((i) => [i.InstallerUrl, i.InstallerSha256]),
       [scoop.url, scoop.hash],
-      [
-        scoop.autoupdate.url.replaceAll('$version', version),
-        text(`${zipName}.sha256`).split(' ')[0],
-      ],
+      [scoop.autoupdate.url.replaceAll('$version', version), sum],
     ].every(
       ([url, hash]) =>
         url.endsWith(`/v${version}/${zipName}`) && hash.toLowerCase() === sha256(zip),
