@@ -33,25 +33,21 @@ KEYS = [b"Comments", b"CompanyName", b"FileDescription", b"FileVersion", b"Inter
 
 
 def edit(get, field, value):
-    """A break that sets a field of a structure; value may derive from the old one."""
+    """A break that sets a field of a structure."""
     def brk(data):
         pe = pefile.PE(data=data)
-        old = getattr(get(pe), field)
-        setattr(get(pe), field, value(old) if callable(value) else value)
+        setattr(get(pe), field, value)
         return bytes(pe.write())
     return brk
 
 
-def patch(old, new, after=b""):
-    """A break that rewrites the first `old` following `after`."""
+def patch(old, new, after=""):
+    """A break that rewrites the first `old` following `after`; text in UTF-16, as in resources."""
+    old, new, after = (s.encode("utf-16le") if isinstance(s, str) else s for s in (old, new, after))
     def brk(data):
         at = data.index(old, data.index(after))
         return data[:at] + new + data[at + len(old):]
     return brk
-
-
-def utf16(text):
-    return text.encode("utf-16-le")
 
 
 def name(section):
@@ -94,15 +90,16 @@ def properties(data, limit, machine):
          for bit, value in bits.items()] + [
         (f"DllCharacteristics exactly {wanted:#06x}", f"{dll:#06x}", dll == wanted,
          edit(optional, "DllCharacteristics",
-              lambda old: old | DLL["IMAGE_DLLCHARACTERISTICS_FORCE_INTEGRITY"])),
+              dll | DLL["IMAGE_DLLCHARACTERISTICS_FORCE_INTEGRITY"])),
         # A Win32VersionValue makes Windows report another version to the process.
         ("Win32VersionValue and LoaderFlags 0", f"{opt.Reserved1}, {opt.LoaderFlags}",
          opt.Reserved1 == 0 and opt.LoaderFlags == 0, edit(optional, "Reserved1", 1)),
         ("relocations kept", f"{len(relocations)}, stripped flag {'set' if stripped else 'clear'}",
          relocations != [] and not stripped,
-         edit(file_header, "Characteristics", lambda old: old | RELOCS_STRIPPED)),
+         edit(file_header, "Characteristics", head.Characteristics | RELOCS_STRIPPED)),
         ("no section writable and executable", ", ".join(wx) or "none", not wx,
-         edit(lambda pe: pe.sections[0], "Characteristics", lambda old: old | WRITE | EXECUTE)),
+         edit(lambda pe: pe.sections[0], "Characteristics",
+              pe.sections[0].Characteristics | WRITE | EXECUTE)),
         ("entry point in executable code", name(entry) if entry else "outside every section",
          entry is not None and bool(entry.Characteristics & EXECUTE),
          edit(optional, "AddressOfEntryPoint", 0x10000000)),
@@ -131,24 +128,22 @@ def properties(data, limit, machine):
         ("version language 0x409", [hex(la) for la in languages], languages == [0x409],
          edit(lambda pe: version(pe).entries[0].directory.entries[0].struct, "Name", 0x407)),
         ("string block 040904E4", [t.LangID for t in tables],
-         [t.LangID for t in tables] == [b"040904E4"],
-         patch(utf16("040904E4"), utf16("040704E4"))),
+         [t.LangID for t in tables] == [b"040904E4"], patch("040904E4", "040704E4")),
         ("string keys in their fixed order", list(strings), list(strings) == KEYS,
-         patch(utf16("CompanyName"), utf16("CompanyMame"))),
+         patch("CompanyName", "CompanyMame")),
         ("FileDescription is ProductName", strings.get(b"FileDescription"),
          None is not strings.get(b"FileDescription") == strings.get(b"ProductName"),
-         patch(utf16("M"), utf16("m"), after=utf16("FileDescription"))),
+         patch("M", "m", after="FileDescription")),
         ("translation 0x0409 0x04e4", translations,
          translations == [{b"Translation": "0x0409 0x04e4"}],
-         patch(b"\x09\x04\xe4\x04", b"\x07\x04\xe4\x04", after=utf16("Translation"))),
+         patch(b"\x09\x04\xe4\x04", b"\x07\x04\xe4\x04", after="Translation")),
     ]
 
 
 def check(path, listed, limit, planted):
     data, machine = open(path, "rb").read(), MACHINE["IMAGE_FILE_MACHINE_" + listed]
     print(f"{path}: {len(data)} bytes")
-    pe = pefile.PE(data=data)
-    for s in pe.sections:
+    for s in pefile.PE(data=data).sections:
         flags = "".join(f if s.Characteristics & SCN["IMAGE_SCN_MEM_" + bit] else "-"
                         for f, bit in (("R", "READ"), ("W", "WRITE"), ("X", "EXECUTE")))
         print(f"  {name(s):8} {s.Misc_VirtualSize:5} in memory {s.SizeOfRawData:5} in the file "
@@ -166,9 +161,8 @@ def check(path, listed, limit, planted):
 
 
 def main():
-    args = sys.argv[1:]
-    results = [check(path, listed, int(limit), dll) for path, listed, limit, dll in
-               zip(args[::4], args[1::4], args[2::4], args[3::4])]
+    results = [check(path, listed, int(limit), dll)
+               for path, listed, limit, dll in zip(*[iter(sys.argv[1:])] * 4)]
     return 0 if results and all(results) else 1
 
 
