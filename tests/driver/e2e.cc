@@ -44,7 +44,7 @@ using Run = Case;  // what a run gave: `status` and `out` alone
 
 std::string line(const std::string& text) { return text + "\r\n"; }
 
-const Case NOT_CONNECTED{"", 1, line("ERROR_NOT_CONNECTED")};
+Case not_connected(const std::string& args = "") { return {args, 1, line("ERROR_NOT_CONNECTED")}; }
 
 struct Setup {
   std::string exe, help, example, beside;  // beside: the folder of e2e.exe
@@ -55,7 +55,7 @@ struct Setup {
 // Started with `args` (or the letter and a colon), mapcue must give what the table says.
 Case on(char letter, const std::string& args = "") {
   const auto found = setup.drives.find(static_cast<char>(letter | 0x20));
-  Case c = found == setup.drives.end() ? NOT_CONNECTED : found->second;
+  Case c = found == setup.drives.end() ? not_connected() : found->second;
   c.args = args.empty() ? std::string{letter, ':'} : args;
   return c;
 }
@@ -73,8 +73,8 @@ bool read_drive_table(const std::string& path) {
     const std::string remote = row.substr(4);
     const std::map<char, Case> answers = {
         {'0', {"", 0, line(remote)}},
-        {'1', NOT_CONNECTED},
-        {'*', setup.wine ? Case{"", 0, "", Want::junk_or_not_connected} : NOT_CONNECTED},
+        {'1', not_connected()},
+        {'*', setup.wine ? Case{"", 0, "", Want::junk_or_not_connected} : not_connected()},
         {'-', {"", 0, "", Want::drive_missing, remote}},
         {'~', {"", 0, "", Want::drive_optional, remote}}};
     if (!answers.contains(row[2])) return false;
@@ -116,7 +116,6 @@ HANDLE open(const std::string& path, DWORD access, DWORD how, DWORD share = FILE
   return CreateFileA(path.c_str(), access, share, &inherit, how, 0, nullptr);
 }
 
-// Stdout on a pipe, or on `file` if given, and what reached it read back.
 Run run_to(const std::string& exe, const std::string& command_line, const char* dir = nullptr,
            const std::string& file = "") {
   HANDLE read_end = nullptr, write_end;
@@ -147,20 +146,18 @@ void fail(const std::string& what) {
 bool one_sane_line(const Run& got) {
   const std::size_t end = got.out.find("\r\n");
   if (end == std::string::npos || end + 2 != got.out.size() || end > 255) return false;
-  if (got.status == 1) return got.out == NOT_CONNECTED.out;
+  if (got.status == 1) return got.out == not_connected().out;
   std::printf("note: Wine's mpr answered success with %zu junk bytes:", end);
   for (const unsigned char byte : got.out.substr(0, end)) std::printf(" %02X", byte);
   std::printf("\n");
-  return got.status == 0 && got.out != NOT_CONNECTED.out;
+  return got.status == 0 && got.out != not_connected().out;
 }
 
 void check(const std::string& name, const Case& want, auto run) {
-  if (!group_skip.empty() || want.want == Want::drive_optional) {
-    ++skipped;
-    if (group_skip.empty())
-      std::printf("skip %s: drive optional here, not made: %s\n", name.c_str(), want.why.c_str());
-    return;
-  }
+  const bool optional = want.want == Want::drive_optional;
+  if (optional && group_skip.empty())
+    std::printf("skip %s: drive optional here, not made: %s\n", name.c_str(), want.why.c_str());
+  if (optional || !group_skip.empty()) return void(++skipped);
   if (want.want == Want::drive_missing) return fail(name + ": drive not made: " + want.why);
   const Run got = run();
   const bool ok = want.want == Want::junk_or_not_connected
@@ -172,7 +169,6 @@ void check(const std::string& name, const Case& want, auto run) {
               want.status, got.out.c_str(), want.out.c_str());
 }
 
-// Each case started as `exe` with the raw command line `lead` + ARGS, stdout on a pipe or `file`.
 void run_all(const std::string& label, const std::string& exe, const std::string& lead,
              const std::vector<Case>& cases, const char* dir = nullptr,
              const std::string& file = "") {
@@ -293,20 +289,12 @@ void lines_group() {
           });
 }
 
-// Every drive of the table, as typed in either case.
 void names_group() {
   std::vector<Case> cases;
   for (const auto& [letter, drive] : setup.drives)
     cases.insert(cases.end(), {on(letter), on(static_cast<char>(letter - 'a' + 'A'))});
   run_all("name", setup.exe, "mapcue ", cases);
 }
-
-// A standard output that takes no byte. "absent": the child inherits a null one from us.
-struct Sink {
-  std::string name;
-  HANDLE handle;
-  std::string wine_only;  // why it exists only under Wine, if it does
-};
 
 // Runs against each dead sink; the status must be what it is with a working stdout, promptly,
 // and no byte may reach the sink. write_probe.exe, started the same way, shows the sink fails.
@@ -323,20 +311,18 @@ void stdout_group() {
   HANDLE reader, writer;
   CreatePipe(&reader, &writer, &inherit, 0);
   CloseHandle(reader);
-  const Sink sinks[] = {{"closed", reader},
-                        {"null", nullptr},
-                        {"invalid", INVALID_HANDLE_VALUE},
-                        {"absent", nullptr},
-                        {"/dev/full", full, "the host's full device, Z:\\dev\\full, is Wine's"},
-                        {"pipe, reader gone", writer},
-                        {"read-only file", read_only}};
+  // Standard outputs that take no byte. "absent": the child inherits a null one from us.
+  const std::pair<std::string, HANDLE> sinks[] = {
+      {"closed", reader},           {"null", nullptr},   {"invalid", INVALID_HANDLE_VALUE},
+      {"absent", nullptr},          {"/dev/full", full}, {"pipe, reader gone", writer},
+      {"read-only file", read_only}};
   ULONGLONG slowest = 0;
-  for (const Sink& sink : sinks) {
+  for (const auto& [name, handle] : sinks) {
     const auto launch = [&](const std::string& exe, const std::string& command_line) {
       const HANDLE ours = GetStdHandle(STD_OUTPUT_HANDLE);
-      if (sink.name == "absent") SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+      if (name == "absent") SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
       const ULONGLONG begin = GetTickCount64();
-      Run run{.status = start(exe, command_line, sink.handle, sink.name == "absent")};
+      Run run{.status = start(exe, command_line, handle, name == "absent")};
       const ULONGLONG took = GetTickCount64() - begin;
       SetStdHandle(STD_OUTPUT_HANDLE, ours);
       slowest = took > slowest ? took : slowest;
@@ -344,19 +330,19 @@ void stdout_group() {
       run.out = read_file(file);  // of the sinks, only the read-only file keeps what reached it
       return run;
     };
-    if (!setup.wine && !sink.wine_only.empty()) {
-      std::printf("%s: skipped, Wine only: %s\n", sink.name.c_str(), sink.wine_only.c_str());
-      group_skip = sink.wine_only;
+    if (!setup.wine && name == "/dev/full") {
+      group_skip = "the host's full device, Z:\\dev\\full, is Wine's";
+      std::printf("%s: skipped, Wine only: %s\n", name.c_str(), group_skip.c_str());
     } else {  // the control: a write there does fail, and no byte of it arrives
       const Run got = launch(setup.beside + "\\write_probe.exe", "write_probe");
-      std::printf("%s: a write fails with error %lu\n", sink.name.c_str(), got.status);
+      std::printf("%s: a write fails with error %lu\n", name.c_str(), got.status);
       if (got.status == 0 || got.status >= 0xDEAD0000 || !got.out.empty())
-        fail("control: write_probe.exe on " + sink.name + " gives status " +
-             std::to_string(got.status) + ", output [" + got.out + "]");
+        fail("control: write_probe.exe on " + name + " gives status " + std::to_string(got.status) +
+             ", output [" + got.out + "]");
     }
     for (Case c : {on('n'), on('j'), on('c'), help_for("")}) {
-      if (c.want == Want::exactly) c.out = "";
-      check(sink.name + " [" + c.args + "]", c,
+      c.out.clear();
+      check(name + " [" + c.args + "]", c,
             [&] { return launch(setup.exe, quoted(setup.exe) + c.args); });
     }
     group_skip.clear();
@@ -369,9 +355,8 @@ void nompr_group() {
   // The control: mpr.dll really cannot be loaded in this test's processes.
   run_all("naive program cannot load mpr", setup.beside + "\\naive_lookup.exe", "naive ",
           {{"n:", 0xFFFFFFFF, ""}});
-  const std::string none = NOT_CONNECTED.out;
   run_all("no mpr", setup.exe, "mapcue ",
-          {{"n:", 1, none}, {"m", 1, none}, {"c:", 1, none}, help_for("")});
+          {not_connected("n:"), not_connected("m"), not_connected("c:"), help_for("")});
 }
 
 // The README's batch example, through the real cmd.exe, with mapcue.exe in its folder.
@@ -413,13 +398,11 @@ int main(int argc, char** argv) {
   setup.beside = path.substr(0, path.rfind('\\'));
   setup.wine = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
   if (setup.help.empty()) {
-    std::puts("FAIL golden help screen missing or damaged");
-    return 1;
+    fail("golden help screen missing or damaged");
+  } else if (!read_drive_table(windows_path(argv[3]))) {
+    fail("drive table " + std::string(argv[3]) + " missing or malformed");
   }
-  if (!read_drive_table(windows_path(argv[3]))) {
-    std::printf("FAIL drive table %s missing or malformed\n", argv[3]);
-    return 1;
-  }
+  if (failed > 0) return 1;
   for (const auto& [name, run] : GROUPS) {
     if (argv[1] != std::string(name)) continue;
     run();
