@@ -1,11 +1,10 @@
 # End to end on real Windows: maps real network drives once and proves them from this session, then
-# runs on each file (DIR, named win-x86, win-x64 or win-arm64 for its machine: one mapcue*.exe and
-# its build's test programs) its machine, every driver group, the version record and the negative
+# runs on each file (DIR, win-x86, win-x64 or win-arm64 for its machine: one mapcue*.exe and its
+# build's test programs) its machine, every driver group, the version record and the negative
 # control; reports to the job summary. One process; shares need elevation. What Windows will not
-# set up is skipped with its reason, but below a floor nothing is proven: n: mapped and named by
-# WNetGetConnectionW, the local disk c: and the free letter q:, and for every file the version
-# record and the help, bytes, raw, planted and batch groups.
-# Exit 2: the kit could not get ready, cannot be trusted, or ran below its floor; 1: a mapcue case failed.
+# set up is skipped with its reason. Exit 2: the kit could not get ready, cannot be trusted, or ran
+# below the floor (n: mapped and named by WNetGetConnectionW, the local disk c:, the free letter q:,
+# each file's version record and help, bytes, raw, planted and batch groups); 1: a mapcue case failed.
 # Windows cannot catch a device name passed on upper-cased (it takes a letter in either case); of
 # the dead sinks only the read-only file is read back, the others are held to the status alone.
 # usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin DIR[,DIR...]
@@ -54,13 +53,11 @@ function Set-NotMade($Made, [string]$Why) {
 # The machine Windows runs a file's process as, asked of it started suspended, so that it runs nothing.
 function Get-ProcessMachine([string]$Exe) {
     $startup = New-Object byte[] 104; $startup[0] = if ([IntPtr]::Size -eq 8) { 104 } else { 68 }; $process = New-Object IntPtr[] 4
+    $info = New-Object int[] 2  # PROCESS_MACHINE_INFORMATION, of ProcessMachineTypeInfo (9)
     if (-not [Kit.Api]::CreateProcessW($Exe, [IntPtr]::Zero, [IntPtr]::Zero, [IntPtr]::Zero, $false, 4, [IntPtr]::Zero, [IntPtr]::Zero, $startup, $process)) {  # CREATE_SUSPENDED
         throw "CreateProcessW: $([ComponentModel.Win32Exception]::new().Message)" }
-    try {
-        $info = New-Object int[] 2  # PROCESS_MACHINE_INFORMATION, of ProcessMachineTypeInfo (9)
-        if (-not [Kit.Api]::GetProcessInformation($process[0], 9, $info, 8)) { throw "GetProcessInformation: $([ComponentModel.Win32Exception]::new().Message)" }
-        $info[0] -band 0xFFFF
-    } finally { [void][Kit.Api]::TerminateProcess($process[0], 1); $process[0..1] | ForEach-Object { [void][Kit.Api]::CloseHandle($_) } }
+    try { if ([Kit.Api]::GetProcessInformation($process[0], 9, $info, 8)) { $info[0] -band 0xFFFF } else { throw "GetProcessInformation: $([ComponentModel.Win32Exception]::new().Message)" } }
+    finally { [void][Kit.Api]::TerminateProcess($process[0], 1); $process[0..1] | ForEach-Object { [void][Kit.Api]::CloseHandle($_) } }
 }
 
 $tag = 'mcq' + (Get-Random -Minimum 1000 -Maximum 10000)
