@@ -1,7 +1,6 @@
 #include "testing/fake_platform.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "console/output.h"
 #include "tool/mpr.h"
@@ -17,8 +16,6 @@ std::uint32_t wnet_get_connection(const char* local_name, char* remote_name, std
   fake.size_given = size;
   fake.buffer_clean =
       std::all_of(remote_name, remote_name + size + 1, [](char c) { return c == 0; });
-  if (fake.status == 0) {
-    std::memcpy(remote_name, fake.remote.data(), std::min<std::size_t>(fake.remote.size(), size));
-  }
+  if (fake.status == 0) fake.remote.copy(remote_name, size);
   return fake.status;
 }
