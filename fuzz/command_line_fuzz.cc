@@ -14,9 +14,10 @@
 #include "console/process.h"
 #include "testing/fake_platform.h"
 #include "testing/golden_help.h"
-#include "tool/lookup.h"
 
 namespace {
+
+const std::string NOT_CONNECTED = "ERROR_NOT_CONNECTED";
 
 void check(bool ok, const char* what) {
   if (ok) return;
@@ -33,9 +34,9 @@ std::uint32_t answer(const char* device, std::string& remote) {
       {234, ""},   // more data
       {0, std::string("\\\\srv\\share\\") + device[0]},
       {0, std::string(254, 'x')},
-      {0, std::string(300, 'y')},            // fills the buffer, no terminator
-      {0, std::string(NOT_CONNECTED_TEXT)},  // success whose text is the failure text
-      {0, ""},                               // success with an empty name
+      {0, std::string(300, 'y')},  // fills the buffer, no terminator
+      {0, NOT_CONNECTED},          // success whose text is the failure text
+      {0, ""},                     // success with an empty name
   };
   const auto& [status, text] = answers[static_cast<unsigned char>(device[0]) % std::size(answers)];
   remote = text;
@@ -72,10 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(fake.devices[0] == std::string{tail[first], ':'},
         "the device asked about is the letter typed and a colon");
   check(fake.size_given == 255 && fake.buffer_clean, "a zeroed buffer offered as 255 bytes");
-  const std::string expected =
-      fake.status == 0 ? fake.remote.substr(0, 255) : std::string(NOT_CONNECTED_TEXT);
+  const std::string expected = fake.status == 0 ? fake.remote.substr(0, 255) : NOT_CONNECTED;
   check(fake.output == expected + "\r\n", "lookup prints the answer as one line");
-  check(status == (expected == NOT_CONNECTED_TEXT ? 1 : 0), "status follows the printed text");
+  check(status == (expected == NOT_CONNECTED ? 1 : 0), "status follows the printed text");
   check(fake.writes == (expected.empty() ? 1 : 2), "text and line end written separately");
   return 0;
 }

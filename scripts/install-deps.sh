@@ -21,8 +21,8 @@ need=$(missing cmake make g++ libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64
 command -v npm >/dev/null 2>&1 || need="$need nodejs npm"
 mkdir -p "$(dirname "$why")"
 wine32=""
-if ! "$here/kernel-runs-i386.sh"; then
-  echo "this kernel does not execute 32-bit programs" >"$why"
+if ! no32=$("$here/kernel-runs-i386.sh" "$(dirname "$why")"); then
+  echo "$no32" | tee "$why"
 elif grep -qs 'could not be installed' "$why" && [ -n "$(missing wine32:i386)" ]; then
   echo "$(cat "$why") (apt's answer before; remove build/wine32-missing.txt to ask again)"
 else

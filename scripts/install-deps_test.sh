@@ -27,7 +27,7 @@ printf '#!/bin/sh\n[ "$WHO" = user ] || { echo "sudo $*" >>"$CALLS"; exit 1; }\n
 failed=0
 check() {  # [again: build/ as the row before left it] probe's status, MISSING, WHO, REFUSE, want
   if [ "$1" = again ]; then shift; else rm -rf "$work/build"; fi
-  printf '#!/bin/sh\nexit %s\n' "$1" >"$work/scripts/kernel-runs-i386.sh"
+  printf '#!/bin/sh\n[ %s = 0 ] || { echo "%s"; exit 1; }\n' "$1" "$kernel" >"$work/scripts/kernel-runs-i386.sh"
   chmod +x "$work/bin/"* "$work/scripts/kernel-runs-i386.sh"
   : >"$work/calls"
   PATH="$work/bin:$PATH" CALLS=$work/calls MISSING=$2 WHO=$3 REFUSE=$4 \

@@ -21,6 +21,7 @@ constexpr Case CASES[] = {
     {"mapcue\tg:", "\tg:"},
     {"mapcue\x01g:", "\x01g:"},
     {"   mapcue g:", "mapcue g:"},
+    {" g:", "g:"},
     {"map\xE4\xFFname g:", "g:"},  // bytes of the upper half belong to the name
     {"\tmapcue g:", "g:"},  // the first byte is the name's, whatever it is
     {"\"\" g:", "g:"},

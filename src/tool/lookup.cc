@@ -9,8 +9,7 @@ RemoteName lookup_connection(const char* drive_spec) {
   RemoteName result{};
   // One byte short of the buffer: the last byte stays zero, so even a provider that forgets
   // the terminator cannot make us read past the buffer.
-  std::uint32_t size = result.bytes.size() - 1;
-  if (wnet_get_connection(drive_spec, result.bytes.data(), &size) == 0) {
+  if (wnet_get_connection(drive_spec, result.bytes.data(), result.bytes.size() - 1) == 0) {
     result.size = static_cast<std::size_t>(
         std::find(result.bytes.begin(), result.bytes.end(), '\0') - result.bytes.begin());
   } else {

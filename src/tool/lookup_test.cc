@@ -14,7 +14,7 @@ TEST(Lookup, EveryFailureFoldsIntoOneText) {
     fake = {};
     fake.status = status;
     fake.remote = "\\\\ignored\\share";
-    EXPECT_EQ(lookup_connection("q:").text(), NOT_CONNECTED_TEXT) << status;
+    EXPECT_EQ(lookup_connection("q:").text(), "ERROR_NOT_CONNECTED") << status;
   }
 }
 

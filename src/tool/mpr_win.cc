@@ -27,11 +27,9 @@ WNetGetConnectionFn load_wnet_get_connection() {
 
 }  // namespace
 
-std::uint32_t wnet_get_connection(const char* local_name, char* remote_name, std::uint32_t* size) {
+std::uint32_t wnet_get_connection(const char* local_name, char* remote_name, std::uint32_t size) {
   const WNetGetConnectionFn call = load_wnet_get_connection();
   if (call == nullptr) return ERROR_NOT_CONNECTED;
-  DWORD platform_size = *size;
-  const DWORD status = call(local_name, remote_name, &platform_size);
-  *size = platform_size;
-  return status;
+  DWORD platform_size = size;
+  return call(local_name, remote_name, &platform_size);
 }

@@ -12,8 +12,8 @@ void write_stdout(std::string_view bytes) {
             &written, nullptr);
 }
 
-std::uint32_t wnet_get_connection(const char* local_name, char* remote_name, std::uint32_t* size) {
-  DWORD wider = *size + 1;
+std::uint32_t wnet_get_connection(const char* local_name, char* remote_name, std::uint32_t size) {
+  DWORD wider = size + 1;
   return WNetGetConnectionA(local_name, remote_name, &wider);
 }
 
