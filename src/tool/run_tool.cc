@@ -14,6 +14,8 @@ char upper_ascii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - '
 }  // namespace
 
 int run_tool(std::string_view tail) {
+  // Leading spaces only: nothing after the first byte is read, and a tab must still lead to help.
+  while (!tail.empty() && tail.front() == ' ') tail.remove_prefix(1);
   if (tail.empty() || LETTERS.find(upper_ascii(tail.front())) == std::string_view::npos) {
     print_help();
     return EXIT_OTHER;

@@ -14,8 +14,8 @@ constexpr std::string_view UNC = R"(\\fileserver\public\docs)";
 
 TEST(RunTool, LooksUpTheFirstLetterAsTyped) {
   std::vector<std::pair<std::string, std::string>> cases = {
-      {"g:", "g:"}, {"g:  ", "g:"},  {"G:", "G:"},   {R"(G:\some\folder)", "G:"},
-      {"Gx", "G:"}, {"G: H:", "G:"}, {"help", "h:"}, {"z\t", "z:"},
+      {"g:", "g:"}, {"g:  ", "g:"},  {"  g:  ", "g:"}, {"G:", "G:"},  {R"(G:\some\folder)", "G:"},
+      {"Gx", "G:"}, {"G: H:", "G:"}, {"help", "h:"},   {"z\t", "z:"},
   };
   // Every letter alone, in both cases.
   for (const char c : std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) {
