@@ -1,7 +1,6 @@
-// usage: release.mjs DIST VERSION [EXE...]. Given the EXEs, each in its architecture's build
-// folder beside the toolchain.txt its build wrote, writes beside DIST's zip, from its bytes,
-// winget's three manifests, Scoop's and a CycloneDX SBOM. Then holds those to the package
-// managers' rules and to the zip, and plants a fault for each check in a copy: it must be noticed.
+// usage: release.mjs [--check] DIST VERSION EXE..., each EXE beside its build's toolchain.txt and
+// machine.txt. Unless --check, writes winget's and Scoop's manifests and an SBOM from DIST's zip;
+// then holds them to the managers' rules and the zip: each fault planted in a copy must be noticed.
 import { createHash } from 'node:crypto';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { basename, dirname, join } from 'node:path';
@@ -9,25 +8,28 @@ import { unzipSync } from 'fflate';
 import { parse, stringify } from 'yaml';
 import { Enums, Models, Serialize, Spec, Validation } from '@cyclonedx/cyclonedx-library';
 
-const [dist, version, ...exes] = process.argv.slice(2);
+const [dist, version, ...exes] = process.argv.slice(2).filter((arg) => arg !== '--check');
 const zipName = `mapcue-${version}-windows.zip`;
 const sbomName = zipName.replace(/zip$/, 'cdx.json');
 const ID = 'MapcueProject.Mapcue';
 const WINGET = ['', '.locale.en-US', '.installer'].map((kind) => `${ID}${kind}.yaml`);
 const SCOOP = 'mapcue.json';
-// Each architecture, by winget's name: Scoop's name and its PE machine.
-const ARCHES = { x86: ['32bit', 0x14c], x64: ['64bit', 0x8664], arm64: ['arm64', 0xaa64] };
+// Scoop's name of each architecture, by winget's (CMake's); the number of each PE machine's name.
+const SCOOP_ARCH = { x86: '32bit', x64: '64bit', arm64: 'arm64' };
+const PE = { I386: 0x14c, AMD64: 0x8664, ARM64: 0xaa64 };
+const arch = (exe) => basename(dirname(exe));
+const beside = (exe, name) => readFileSync(join(dirname(exe), name), 'utf8');
+const MACHINE = Object.fromEntries(exes.map((exe) => [arch(exe), PE[beside(exe, 'machine.txt')]]));
 const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
 const zip = readFileSync(join(dist, zipName));
 const inZip = unzipSync(zip);
 
-if (exes.length > 0) {
+if (!process.argv.includes('--check')) {
   const repo = process.env.GITHUB_REPOSITORY;
   if (!repo) console.log('no GITHUB_REPOSITORY (OWNER/NAME): the URLs name PLACEHOLDER/mapcue');
   const home = `https://github.com/${repo || 'PLACEHOLDER/mapcue'}`;
   const url = (v) => `${home}/releases/download/v${v}/mapcue-${v}-windows.zip`;
   const description = 'Displays the UNC path for a mapped drive letter.';
-  const arch = (exe) => basename(dirname(exe));
   // YAML 1.1 quotes whatever 1.1 or 1.2 would read as other than text: "1.00", not 1.
   const head = { PackageIdentifier: ID, PackageVersion: version };
   const winget = (ManifestType, fields) =>
@@ -35,16 +37,14 @@ if (exes.length > 0) {
   // The zip and each file in it, each executable with the compiler and linker that built it.
   const file = ([name, bytes]) => {
     const exe = exes.find((path) => basename(path) === name);
-    const tools = exe ? readFileSync(join(dirname(exe), 'toolchain.txt'), 'utf8').split('\n') : [];
+    const tools = exe ? beside(exe, 'toolchain.txt').split('\n').slice(0, 2) : [];
     return new Models.Component(Enums.ComponentType.File, name, {
       bomRef: name,
       version,
       hashes: new Models.HashDictionary([[Enums.HashAlgorithm['SHA-256'], sha256(bytes)]]),
       licenses: new Models.LicenseRepository([new Models.SpdxLicense('MIT')]),
       properties: new Models.PropertyRepository(
-        tools
-          .slice(0, 2)
-          .map((tool, i) => new Models.Property(`mapcue:${['compiler', 'linker'][i]}`, tool)),
+        tools.map((tool, i) => new Models.Property(`mapcue:${['compiler', 'linker'][i]}`, tool)),
       ),
     });
   };
@@ -61,7 +61,7 @@ if (exes.length > 0) {
     url: url(version),
     hash: sha256(zip),
     architecture: Object.fromEntries(
-      exes.map((exe) => [ARCHES[arch(exe)][0], { bin: [[basename(exe), 'mapcue']] }]),
+      exes.map((exe) => [SCOOP_ARCH[arch(exe)], { bin: [[basename(exe), 'mapcue']] }]),
     ),
     checkver: { github: home },
     autoupdate: { url: url('$version'), hash: { url: '$url.sha256' } },
@@ -106,14 +106,13 @@ async function failing(files) {
   const scoop = JSON.parse(text(SCOOP).replace(/^\uFEFF/, ''));
   const has = (object, keys) => keys.split(' ').every((key) => object[key] !== undefined);
   const leaves = (x) => (typeof x === 'object' ? Object.values(x).flatMap(leaves) : [x]);
-  const machine = (bytes) =>
-    bytes && Buffer.from(bytes).readUInt16LE(Buffer.from(bytes).readUInt32LE(60) + 4);
+  const machine = (pe) => Buffer.from(pe).readUInt16LE(Buffer.from(pe).readUInt32LE(60) + 4);
   const REQUIRED = [
     'DefaultLocale',
     'Publisher PackageName License ShortDescription',
     'InstallerType Installers',
   ];
-  const archOf = (scoopName) => Object.keys(ARCHES).find((a) => ARCHES[a][0] === scoopName);
+  const archOf = (scoopName) => Object.keys(SCOOP_ARCH).find((a) => SCOOP_ARCH[a] === scoopName);
   // Each file a manifest names: its architecture (winget's name), path, alias and manager.
   const named = [
     ...installer.Installers.flatMap(({ Architecture: arch, NestedInstallerFiles: nested }) =>
@@ -145,8 +144,8 @@ async function failing(files) {
         url.endsWith(`/v${version}/${zipName}`) && hash.toLowerCase() === sha256(zip),
     ),
     machines:
-      named.length === 6 &&
-      named.every(([arch, path]) => machine(inZip[path]) === ARCHES[arch]?.[1]),
+      named.length === 2 * exes.length &&
+      named.every(([arch, path]) => inZip[path] && machine(inZip[path]) === MACHINE[arch]),
     paths: named.every(
       ([arch, path, alias, by], i) =>
         !/^([\\/]|[a-z]:)|(^|[\\/])\.\.([\\/]|$)/i.test(path) &&
