@@ -11,8 +11,11 @@ import { Enums, Models, Serialize, Spec, Validation } from '@cyclonedx/cyclonedx
 const [dist, version, ...exes] = process.argv.slice(2).filter((arg) => arg !== '--check');
 const zipName = `mapcue-${version}-windows.zip`;
 const sbomName = zipName.replace(/zip$/, 'cdx.json');
-const ID = 'MapcueProject.Mapcue';
-const WINGET = ['', '.locale.en-US', '.installer'].map((kind) => `${ID}${kind}.yaml`);
+const [ID, COMMAND, LOCALE] = ['MapcueProject.Mapcue', 'mapcue', 'en-US'];
+const TYPES = ['version', 'defaultLocale', 'installer'];
+const WINGET = ['', `.locale.${LOCALE}`, '.installer'].map((kind) => `${ID}${kind}.yaml`);
+const schema = (type) =>
+  `# yaml-language-server: $schema=https://aka.ms/winget-manifest.${type}.1.12.0.schema.json`;
 const SCOOP = 'mapcue.json';
 // Scoop's name of each architecture, by winget's (CMake's); the number of each PE machine's name.
 const SCOOP_ARCH = { x86: '32bit', x64: '64bit', arm64: 'arm64' };
@@ -33,6 +36,7 @@ if (!process.argv.includes('--check')) {
   // YAML 1.1 quotes whatever 1.1 or 1.2 would read as other than text: "1.00", not 1.
   const head = { PackageIdentifier: ID, PackageVersion: version };
   const winget = (ManifestType, fields) =>
+    `${schema(ManifestType)}\n` +
     stringify({ ...head, ...fields, ManifestType, ManifestVersion: '1.12.0' }, { version: '1.1' });
   // The zip and each file in it, each executable with the compiler and linker that built it.
   const file = ([name, bytes]) => {
@@ -48,9 +52,8 @@ if (!process.argv.includes('--check')) {
       ),
     });
   };
-  const bom = new Models.Bom({
-    components: new Models.ComponentRepository(Object.entries(inZip).map(file)),
-  });
+  const bom = new Models.Bom();
+  bom.components = new Models.ComponentRepository(Object.entries(inZip).map(file));
   bom.metadata.component = file([zipName, zip]);
   bom.metadata.timestamp = new Date(process.env.SOURCE_DATE_EPOCH * 1000);
   const scoop = {
@@ -61,15 +64,15 @@ if (!process.argv.includes('--check')) {
     url: url(version),
     hash: sha256(zip),
     architecture: Object.fromEntries(
-      exes.map((exe) => [SCOOP_ARCH[arch(exe)], { bin: [[basename(exe), 'mapcue']] }]),
+      exes.map((exe) => [SCOOP_ARCH[arch(exe)], { bin: [[basename(exe), COMMAND]] }]),
     ),
     checkver: { github: home },
     autoupdate: { url: url('$version'), hash: { url: '$url.sha256' } },
   };
   const files = {
-    [WINGET[0]]: winget('version', { DefaultLocale: 'en-US' }),
+    [WINGET[0]]: winget('version', { DefaultLocale: LOCALE }),
     [WINGET[1]]: winget('defaultLocale', {
-      PackageLocale: 'en-US',
+      PackageLocale: LOCALE,
       Publisher: 'Mapcue Project',
       PackageName: 'Mapcue',
       License: 'MIT',
@@ -83,7 +86,7 @@ if (!process.argv.includes('--check')) {
         Architecture: arch(exe),
         InstallerUrl: url(version),
         InstallerSha256: sha256(zip),
-        NestedInstallerFiles: [{ RelativeFilePath: basename(exe), PortableCommandAlias: 'mapcue' }],
+        NestedInstallerFiles: [{ RelativeFilePath: basename(exe), PortableCommandAlias: COMMAND }],
       })),
     }),
     [SCOOP]: JSON.stringify(scoop, null, 2),
@@ -95,15 +98,15 @@ if (!process.argv.includes('--check')) {
     writeFileSync(join(dist, name), `${text.trimEnd()}\n`);
 }
 
-// The checks that the dist's files (name: bytes) fail: required fields, the three winget files
-// agreeing, values read as text, the zip's URL and hash, each file named in the zip and of its
-// architecture's machine, aliases unique and paths inside, no byte-order mark, a valid SBOM.
+// The names of the checks that the dist's files (name: bytes) fail.
 async function failing(files) {
   const text = (name) => files[name].toString();
   const winget = (v) => WINGET.map((name) => parse(text(name), { version: v }));
   const docs = winget('1.2');
   const installer = docs[2];
   const scoop = JSON.parse(text(SCOOP).replace(/^\uFEFF/, ''));
+  const { metadata, components } = JSON.parse(text(sbomName));
+  const contents = { ...inZip, [zipName]: zip };
   const has = (object, keys) => keys.split(' ').every((key) => object[key] !== undefined);
   const leaves = (x) => (typeof x === 'object' ? Object.values(x).flatMap(leaves) : [x]);
   const machine = (pe) => Buffer.from(pe).readUInt16LE(Buffer.from(pe).readUInt32LE(60) + 4);
@@ -113,16 +116,17 @@ async function failing(files) {
     'InstallerType Installers',
   ];
   const archOf = (scoopName) => Object.keys(SCOOP_ARCH).find((a) => SCOOP_ARCH[a] === scoopName);
+  // A path as the zip names it: Windows reads `.\x`, `./x` and `x` alike.
+  const inside = (path) => path.replace(/^(\.[\\/])+/, '').replaceAll('\\', '/');
   // Each file a manifest names: its architecture (winget's name), path, alias and manager.
   const named = [
     ...installer.Installers.flatMap(({ Architecture: arch, NestedInstallerFiles: nested }) =>
-      nested.map((f) => [arch, f.RelativeFilePath, f.PortableCommandAlias, 'w']),
+      nested.map((f) => [arch, inside(f.RelativeFilePath), f.PortableCommandAlias, 'w']),
     ),
     ...Object.entries(scoop.architecture).flatMap(([name, { bin }]) =>
-      bin.map(([path, alias]) => [archOf(name), path, alias, 's']),
+      bin.map(([path, alias]) => [archOf(name), inside(path), alias, 's']),
     ),
   ];
-  const [sum] = text(`${zipName}.sha256`).split(' ');
   const checks = {
     fields:
       docs.every((doc, i) => has(doc, `PackageIdentifier PackageVersion ${REQUIRED[i]}`)) &&
@@ -130,28 +134,35 @@ async function failing(files) {
       has(scoop, 'version description homepage license url hash architecture checkver autoupdate'),
     agree: docs.every(
       (doc, i) =>
-        doc.ManifestType === ['version', 'defaultLocale', 'installer'][i] &&
+        doc.ManifestType === TYPES[i] &&
         `${doc.PackageIdentifier} ${doc.PackageVersion} ${doc.ManifestVersion}` ===
           `${ID} ${version} 1.12.0`,
     ),
+    schema: WINGET.every((name, i) => text(name).match(/^.*/)[0] === schema(TYPES[i])),
+    locale: docs[1].PackageLocale === docs[0].DefaultLocale,
     text: leaves([winget('1.1'), winget('1.2')]).every((value) => typeof value === 'string'),
     zip: [
       ...installer.Installers.map((i) => [i.InstallerUrl, i.InstallerSha256]),
-      [scoop.url, scoop.hash],
-      [scoop.autoupdate.url.replaceAll('$version', version), sum],
+      [scoop.url, scoop.hash.replace(/^sha256:/i, '')],
+      [scoop.url, text(`${zipName}.sha256`).split(' ')[0]],
     ].every(
       ([url, hash]) =>
         url.endsWith(`/v${version}/${zipName}`) && hash.toLowerCase() === sha256(zip),
     ),
+    autoupdate: scoop.autoupdate.url === scoop.url.replaceAll(version, '$version'),
     machines:
       named.length === 2 * exes.length &&
       named.every(([arch, path]) => inZip[path] && machine(inZip[path]) === MACHINE[arch]),
+    alias: named.every(([, , alias]) => alias === COMMAND),
     paths: named.every(
       ([arch, path, alias, by], i) =>
         !/^([\\/]|[a-z]:)|(^|[\\/])\.\.([\\/]|$)/i.test(path) &&
         named.findIndex((n) => `${n[0]} ${n[2]} ${n[3]}` === `${arch} ${alias} ${by}`) === i,
     ),
     bom: files[SCOOP].subarray(0, 3).toString('hex') !== 'efbbbf',
+    hashes: [metadata.component, ...components].every(({ name, hashes }) =>
+      hashes?.some((h) => h.alg === 'SHA-256' && h.content === sha256(contents[name] ?? '')),
+    ),
     sbom: !(await new Validation.JsonStrictValidator(Spec.Version.v1dot6).validate(text(sbomName))),
   };
   return Object.keys(checks).filter((check) => !checks[check]);
@@ -160,7 +171,8 @@ async function failing(files) {
 const names = [...WINGET, SCOOP, sbomName, `${zipName}.sha256`];
 const files = Object.fromEntries(names.map((name) => [name, readFileSync(join(dist, name))]));
 const failed = await failing(files);
-// Each fault, planted in a copy: the file, the text replaced and by what, the check to notice it.
+// Each fault, planted in a copy: the file, the text replaced and by what, the check to notice it
+// (none: a variant the managers accept, which no check may refuse).
 const FAULTS = [
   [WINGET[1], /^License:.*\n/m, '', 'fields'],
   [WINGET[0], /^PackageIdentifier: .*/m, '$&X', 'agree'],
@@ -170,18 +182,25 @@ const FAULTS = [
   [SCOOP, '"mapcue.exe"', '"../mapcue.exe"', 'paths'],
   [SCOOP, /^/, '\uFEFF', 'bom'],
   [sbomName, '"type": "file"', '"type": "exe"', 'sbom'],
+  [WINGET[2], /^.*\n/, '', 'schema'],
+  [WINGET[1], 'defaultLocale.1', 'version.1', 'schema'],
+  [WINGET[1], /^PackageLocale: .*/m, 'PackageLocale: en-GB', 'locale'],
+  [WINGET[2], /^( +PortableCommandAlias: mapcue)$/m, '$1.exe', 'alias'],
+  [SCOOP, '"mapcue"', '"mapcue.exe"', 'alias'],
+  [SCOOP, '-$version-', `-${version}-`, 'autoupdate'],
+  [sbomName, /"hashes": \[[^\]]*\],\s*/, '', 'hashes'],
+  [WINGET[2], 'RelativeFilePath: mapcue', 'RelativeFilePath: .\\mapcue'],
+  [SCOOP, '"mapcue.exe"', '".\\\\mapcue.exe"'],
+  [SCOOP, /"hash": "/, '$&sha256:'],
 ];
-let unnoticed = 0;
+let wrong = 0;
 for (const [name, from, to, check] of FAULTS) {
   const copy = { ...files, [name]: Buffer.from(files[name].toString().replace(from, to)) };
-  const noticed =
-    !copy[name].equals(files[name]) && (await failing(copy).catch(() => [])).includes(check);
-  console.log(
-    `${noticed ? 'noticed' : 'UNNOTICED'} in a copy: ${name}: ${from} -> ${to} (${check})`,
-  );
-  unnoticed += !noticed;
+  const found = await failing(copy).catch(() => ['(threw)']);
+  const right = !copy[name].equals(files[name]) && (check ? found.includes(check) : !found.length);
+  const verdict = check ? (right ? 'noticed' : 'UNNOTICED') : right ? 'accepted' : 'REFUSED';
+  console.log(`${verdict} in a copy: ${name}: ${from} -> ${to} (${check || 'valid'})`);
+  wrong += !right;
 }
-console.log(
-  `release manifests: ${failed.length} failed (${failed}), ${unnoticed} faults unnoticed`,
-);
-process.exit(failed.length + unnoticed > 0 ? 1 : 0);
+console.log(`release manifests: ${failed.length} failed (${failed}), ${wrong} copies misjudged`);
+process.exit(failed.length + wrong > 0 ? 1 : 0);
