@@ -11,12 +11,11 @@ import { Enums, Models, Serialize, Spec, Validation } from '@cyclonedx/cyclonedx
 const [dist, version, ...exes] = process.argv.slice(2).filter((arg) => arg !== '--check');
 const zipName = `mapcue-${version}-windows.zip`;
 const sbomName = zipName.replace(/zip$/, 'cdx.json');
-const [ID, COMMAND, LOCALE] = ['MapcueProject.Mapcue', 'mapcue', 'en-US'];
+const [ID, COMMAND, LOCALE, SCOOP] = ['MapcueProject.Mapcue', 'mapcue', 'en-US', 'mapcue.json'];
 const TYPES = ['version', 'defaultLocale', 'installer'];
 const WINGET = ['', `.locale.${LOCALE}`, '.installer'].map((kind) => `${ID}${kind}.yaml`);
 const schema = (type) =>
   `# yaml-language-server: $schema=https://aka.ms/winget-manifest.${type}.1.12.0.schema.json`;
-const SCOOP = 'mapcue.json';
 // Scoop's name of each architecture, by winget's (CMake's); the number of each PE machine's name.
 const SCOOP_ARCH = { x86: '32bit', x64: '64bit', arm64: 'arm64' };
 const PE = { I386: 0x14c, AMD64: 0x8664, ARM64: 0xaa64 };
@@ -171,8 +170,7 @@ async function failing(files) {
 const names = [...WINGET, SCOOP, sbomName, `${zipName}.sha256`];
 const files = Object.fromEntries(names.map((name) => [name, readFileSync(join(dist, name))]));
 const failed = await failing(files);
-// Each fault, planted in a copy: the file, the text replaced and by what, the check to notice it
-// (none: a variant the managers accept, which no check may refuse).
+// Each copy: the file, the text replaced and by what, the check to notice it (none: valid input).
 const FAULTS = [
   [WINGET[1], /^License:.*\n/m, '', 'fields'],
   [WINGET[0], /^PackageIdentifier: .*/m, '$&X', 'agree'],
