@@ -1,7 +1,6 @@
-// usage: release.mjs DIST VERSION [EXE...]. Given the EXEs, each in its architecture's build
-// folder beside the toolchain.txt its build wrote, writes beside DIST's zip, from its bytes,
-// winget's three manifests, Scoop's and a CycloneDX SBOM. Then holds those to the package
-// managers' rules and to the zip, and plants a fault for each check in a copy: it must be noticed.
+// usage: release.mjs [--check] DIST VERSION EXE..., each EXE beside its build's toolchain.txt and
+// machine.txt. Unless --check, writes winget's and Scoop's manifests and an SBOM from DIST's zip;
+// then holds them to the managers' rules and the zip: each fault planted in a copy must be noticed.
 import { createHash } from 'node:crypto';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { basename, dirname, join } from 'node:path';
@@ -9,48 +8,51 @@ import { unzipSync } from 'fflate';
 import { parse, stringify } from 'yaml';
 import { Enums, Models, Serialize, Spec, Validation } from '@cyclonedx/cyclonedx-library';
 
-const [dist, version, ...exes] = process.argv.slice(2);
+const [dist, version, ...exes] = process.argv.slice(2).filter((arg) => arg !== '--check');
 const zipName = `mapcue-${version}-windows.zip`;
 const sbomName = zipName.replace(/zip$/, 'cdx.json');
-const ID = 'MapcueProject.Mapcue';
-const WINGET = ['', '.locale.en-US', '.installer'].map((kind) => `${ID}${kind}.yaml`);
-const SCOOP = 'mapcue.json';
-// Each architecture, by winget's name: Scoop's name and its PE machine.
-const ARCHES = { x86: ['32bit', 0x14c], x64: ['64bit', 0x8664], arm64: ['arm64', 0xaa64] };
+const [ID, COMMAND, LOCALE, SCOOP] = ['MapcueProject.Mapcue', 'mapcue', 'en-US', 'mapcue.json'];
+const TYPES = ['version', 'defaultLocale', 'installer'];
+const WINGET = ['', `.locale.${LOCALE}`, '.installer'].map((kind) => `${ID}${kind}.yaml`);
+const schema = (type) =>
+  `# yaml-language-server: $schema=https://aka.ms/winget-manifest.${type}.1.12.0.schema.json`;
+// Scoop's name of each architecture, by winget's (CMake's); the number of each PE machine's name.
+const SCOOP_ARCH = { x86: '32bit', x64: '64bit', arm64: 'arm64' };
+const PE = { I386: 0x14c, AMD64: 0x8664, ARM64: 0xaa64 };
+const arch = (exe) => basename(dirname(exe));
+const beside = (exe, name) => readFileSync(join(dirname(exe), name), 'utf8');
+const MACHINE = Object.fromEntries(exes.map((exe) => [arch(exe), PE[beside(exe, 'machine.txt')]]));
 const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
 const zip = readFileSync(join(dist, zipName));
 const inZip = unzipSync(zip);
 
-if (exes.length > 0) {
+if (!process.argv.includes('--check')) {
   const repo = process.env.GITHUB_REPOSITORY;
   if (!repo) console.log('no GITHUB_REPOSITORY (OWNER/NAME): the URLs name PLACEHOLDER/mapcue');
   const home = `https://github.com/${repo || 'PLACEHOLDER/mapcue'}`;
   const url = (v) => `${home}/releases/download/v${v}/mapcue-${v}-windows.zip`;
   const description = 'Displays the UNC path for a mapped drive letter.';
-  const arch = (exe) => basename(dirname(exe));
   // YAML 1.1 quotes whatever 1.1 or 1.2 would read as other than text: "1.00", not 1.
   const head = { PackageIdentifier: ID, PackageVersion: version };
   const winget = (ManifestType, fields) =>
+    `${schema(ManifestType)}\n` +
     stringify({ ...head, ...fields, ManifestType, ManifestVersion: '1.12.0' }, { version: '1.1' });
   // The zip and each file in it, each executable with the compiler and linker that built it.
   const file = ([name, bytes]) => {
     const exe = exes.find((path) => basename(path) === name);
-    const tools = exe ? readFileSync(join(dirname(exe), 'toolchain.txt'), 'utf8').split('\n') : [];
+    const tools = exe ? beside(exe, 'toolchain.txt').split('\n').slice(0, 2) : [];
     return new Models.Component(Enums.ComponentType.File, name, {
       bomRef: name,
       version,
       hashes: new Models.HashDictionary([[Enums.HashAlgorithm['SHA-256'], sha256(bytes)]]),
       licenses: new Models.LicenseRepository([new Models.SpdxLicense('MIT')]),
       properties: new Models.PropertyRepository(
-        tools
-          .slice(0, 2)
-          .map((tool, i) => new Models.Property(`mapcue:${['compiler', 'linker'][i]}`, tool)),
+        tools.map((tool, i) => new Models.Property(`mapcue:${['compiler', 'linker'][i]}`, tool)),
       ),
     });
   };
-  const bom = new Models.Bom({
-    components: new Models.ComponentRepository(Object.entries(inZip).map(file)),
-  });
+  const bom = new Models.Bom();
+  bom.components = new Models.ComponentRepository(Object.entries(inZip).map(file));
   bom.metadata.component = file([zipName, zip]);
   bom.metadata.timestamp = new Date(process.env.SOURCE_DATE_EPOCH * 1000);
   const scoop = {
@@ -61,15 +63,15 @@ if (exes.length > 0) {
     url: url(version),
     hash: sha256(zip),
     architecture: Object.fromEntries(
-      exes.map((exe) => [ARCHES[arch(exe)][0], { bin: [[basename(exe), 'mapcue']] }]),
+      exes.map((exe) => [SCOOP_ARCH[arch(exe)], { bin: [[basename(exe), COMMAND]] }]),
     ),
     checkver: { github: home },
     autoupdate: { url: url('$version'), hash: { url: '$url.sha256' } },
   };
   const files = {
-    [WINGET[0]]: winget('version', { DefaultLocale: 'en-US' }),
+    [WINGET[0]]: winget('version', { DefaultLocale: LOCALE }),
     [WINGET[1]]: winget('defaultLocale', {
-      PackageLocale: 'en-US',
+      PackageLocale: LOCALE,
       Publisher: 'Mapcue Project',
       PackageName: 'Mapcue',
       License: 'MIT',
@@ -83,7 +85,7 @@ if (exes.length > 0) {
         Architecture: arch(exe),
         InstallerUrl: url(version),
         InstallerSha256: sha256(zip),
-        NestedInstallerFiles: [{ RelativeFilePath: basename(exe), PortableCommandAlias: 'mapcue' }],
+        NestedInstallerFiles: [{ RelativeFilePath: basename(exe), PortableCommandAlias: COMMAND }],
       })),
     }),
     [SCOOP]: JSON.stringify(scoop, null, 2),
@@ -95,35 +97,35 @@ if (exes.length > 0) {
     writeFileSync(join(dist, name), `${text.trimEnd()}\n`);
 }
 
-// The checks that the dist's files (name: bytes) fail: required fields, the three winget files
-// agreeing, values read as text, the zip's URL and hash, each file named in the zip and of its
-// architecture's machine, aliases unique and paths inside, no byte-order mark, a valid SBOM.
+// The names of the checks that the dist's files (name: bytes) fail.
 async function failing(files) {
   const text = (name) => files[name].toString();
   const winget = (v) => WINGET.map((name) => parse(text(name), { version: v }));
   const docs = winget('1.2');
   const installer = docs[2];
   const scoop = JSON.parse(text(SCOOP).replace(/^\uFEFF/, ''));
+  const { metadata, components } = JSON.parse(text(sbomName));
+  const contents = { ...inZip, [zipName]: zip };
   const has = (object, keys) => keys.split(' ').every((key) => object[key] !== undefined);
   const leaves = (x) => (typeof x === 'object' ? Object.values(x).flatMap(leaves) : [x]);
-  const machine = (bytes) =>
-    bytes && Buffer.from(bytes).readUInt16LE(Buffer.from(bytes).readUInt32LE(60) + 4);
+  const machine = (pe) => Buffer.from(pe).readUInt16LE(Buffer.from(pe).readUInt32LE(60) + 4);
   const REQUIRED = [
     'DefaultLocale',
     'Publisher PackageName License ShortDescription',
     'InstallerType Installers',
   ];
-  const archOf = (scoopName) => Object.keys(ARCHES).find((a) => ARCHES[a][0] === scoopName);
+  const archOf = (scoopName) => Object.keys(SCOOP_ARCH).find((a) => SCOOP_ARCH[a] === scoopName);
+  // A path as the zip names it: Windows reads `.\x`, `./x` and `x` alike.
+  const inside = (path) => path.replace(/^(\.[\\/])+/, '').replaceAll('\\', '/');
   // Each file a manifest names: its architecture (winget's name), path, alias and manager.
   const named = [
     ...installer.Installers.flatMap(({ Architecture: arch, NestedInstallerFiles: nested }) =>
-      nested.map((f) => [arch, f.RelativeFilePath, f.PortableCommandAlias, 'w']),
+      nested.map((f) => [arch, inside(f.RelativeFilePath), f.PortableCommandAlias, 'w']),
     ),
     ...Object.entries(scoop.architecture).flatMap(([name, { bin }]) =>
-      bin.map(([path, alias]) => [archOf(name), path, alias, 's']),
+      bin.map(([path, alias]) => [archOf(name), inside(path), alias, 's']),
     ),
   ];
-  const [sum] = text(`${zipName}.sha256`).split(' ');
   const checks = {
     fields:
       docs.every((doc, i) => has(doc, `PackageIdentifier PackageVersion ${REQUIRED[i]}`)) &&
@@ -131,28 +133,35 @@ async function failing(files) {
       has(scoop, 'version description homepage license url hash architecture checkver autoupdate'),
     agree: docs.every(
       (doc, i) =>
-        doc.ManifestType === ['version', 'defaultLocale', 'installer'][i] &&
+        doc.ManifestType === TYPES[i] &&
         `${doc.PackageIdentifier} ${doc.PackageVersion} ${doc.ManifestVersion}` ===
           `${ID} ${version} 1.12.0`,
     ),
+    schema: WINGET.every((name, i) => text(name).match(/^.*/)[0] === schema(TYPES[i])),
+    locale: docs[1].PackageLocale === docs[0].DefaultLocale,
     text: leaves([winget('1.1'), winget('1.2')]).every((value) => typeof value === 'string'),
     zip: [
       ...installer.Installers.map((i) => [i.InstallerUrl, i.InstallerSha256]),
-      [scoop.url, scoop.hash],
-      [scoop.autoupdate.url.replaceAll('$version', version), sum],
+      [scoop.url, scoop.hash.replace(/^sha256:/i, '')],
+      [scoop.url, text(`${zipName}.sha256`).split(' ')[0]],
     ].every(
       ([url, hash]) =>
         url.endsWith(`/v${version}/${zipName}`) && hash.toLowerCase() === sha256(zip),
     ),
+    autoupdate: scoop.autoupdate.url === scoop.url.replaceAll(version, '$version'),
     machines:
-      named.length === 6 &&
-      named.every(([arch, path]) => machine(inZip[path]) === ARCHES[arch]?.[1]),
+      named.length === 2 * exes.length &&
+      named.every(([arch, path]) => inZip[path] && machine(inZip[path]) === MACHINE[arch]),
+    alias: named.every(([, , alias]) => alias === COMMAND),
     paths: named.every(
       ([arch, path, alias, by], i) =>
         !/^([\\/]|[a-z]:)|(^|[\\/])\.\.([\\/]|$)/i.test(path) &&
         named.findIndex((n) => `${n[0]} ${n[2]} ${n[3]}` === `${arch} ${alias} ${by}`) === i,
     ),
     bom: files[SCOOP].subarray(0, 3).toString('hex') !== 'efbbbf',
+    hashes: [metadata.component, ...components].every(({ name, hashes }) =>
+      hashes?.some((h) => h.alg === 'SHA-256' && h.content === sha256(contents[name] ?? '')),
+    ),
     sbom: !(await new Validation.JsonStrictValidator(Spec.Version.v1dot6).validate(text(sbomName))),
   };
   return Object.keys(checks).filter((check) => !checks[check]);
@@ -161,7 +170,7 @@ async function failing(files) {
 const names = [...WINGET, SCOOP, sbomName, `${zipName}.sha256`];
 const files = Object.fromEntries(names.map((name) => [name, readFileSync(join(dist, name))]));
 const failed = await failing(files);
-// Each fault, planted in a copy: the file, the text replaced and by what, the check to notice it.
+// Each copy: the file, the text replaced and by what, the check to notice it (none: valid input).
 const FAULTS = [
   [WINGET[1], /^License:.*\n/m, '', 'fields'],
   [WINGET[0], /^PackageIdentifier: .*/m, '$&X', 'agree'],
@@ -171,18 +180,25 @@ const FAULTS = [
   [SCOOP, '"mapcue.exe"', '"../mapcue.exe"', 'paths'],
   [SCOOP, /^/, '\uFEFF', 'bom'],
   [sbomName, '"type": "file"', '"type": "exe"', 'sbom'],
+  [WINGET[2], /^.*\n/, '', 'schema'],
+  [WINGET[1], 'defaultLocale.1', 'version.1', 'schema'],
+  [WINGET[1], /^PackageLocale: .*/m, 'PackageLocale: en-GB', 'locale'],
+  [WINGET[2], /^( +PortableCommandAlias: mapcue)$/m, '$1.exe', 'alias'],
+  [SCOOP, '"mapcue"', '"mapcue.exe"', 'alias'],
+  [SCOOP, '-$version-', `-${version}-`, 'autoupdate'],
+  [sbomName, /"hashes": \[[^\]]*\],\s*/, '', 'hashes'],
+  [WINGET[2], 'RelativeFilePath: mapcue', 'RelativeFilePath: .\\mapcue'],
+  [SCOOP, '"mapcue.exe"', '".\\\\mapcue.exe"'],
+  [SCOOP, /"hash": "/, '$&sha256:'],
 ];
-let unnoticed = 0;
+let wrong = 0;
 for (const [name, from, to, check] of FAULTS) {
   const copy = { ...files, [name]: Buffer.from(files[name].toString().replace(from, to)) };
-  const noticed =
-    !copy[name].equals(files[name]) && (await failing(copy).catch(() => [])).includes(check);
-  console.log(
-    `${noticed ? 'noticed' : 'UNNOTICED'} in a copy: ${name}: ${from} -> ${to} (${check})`,
-  );
-  unnoticed += !noticed;
+  const found = await failing(copy).catch(() => ['(threw)']);
+  const right = !copy[name].equals(files[name]) && (check ? found.includes(check) : !found.length);
+  const verdict = check ? (right ? 'noticed' : 'UNNOTICED') : right ? 'accepted' : 'REFUSED';
+  console.log(`${verdict} in a copy: ${name}: ${from} -> ${to} (${check || 'valid'})`);
+  wrong += !right;
 }
-console.log(
-  `release manifests: ${failed.length} failed (${failed}), ${unnoticed} faults unnoticed`,
-);
-process.exit(failed.length + unnoticed > 0 ? 1 : 0);
+console.log(`release manifests: ${failed.length} failed (${failed}), ${wrong} copies misjudged`);
+process.exit(failed.length + wrong > 0 ? 1 : 0);

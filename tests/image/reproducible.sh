@@ -1,7 +1,7 @@
 #!/bin/sh
-# Two release builds from the same sources, in folders of different paths: each EXE (CMake's
-# list) and every file in dist must come out bit for bit the same, none missing; then the
-# release's manifests and SBOM are checked again, out loud.
+# Two release builds, from the same sources in folders of different paths: each EXE (CMake's list)
+# and every file in dist must match bit for bit, none missing. Then the manifests and SBOM are
+# checked again, out loud, with CMake's machines, and packing into a dist holding files must stop.
 set -eu
 source=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -19,6 +19,8 @@ for file in $exes $(cd "$a" && echo dist/*); do
   printf '%s\n%s\n' "$first" "$second"
   [ "$first" = "$second" ] || { echo "FAIL $file differs between the two builds"; status=1; }
 done
-zip=$(cd "$a/dist" && echo mapcue-*-windows.zip) version=${zip#mapcue-}
-"$source/scripts/node/run.sh" release.mjs "$a/dist" "${version%-windows.zip}" || status=1
+version=$(cd "$a/dist" && echo mapcue-*-windows.zip | sed 's/^mapcue-\(.*\)-windows.zip$/\1/')
+"$source/scripts/node/run.sh" release.mjs --check "$a/dist" "$version" "$@" || status=1
+"$source/scripts/pack-release.sh" "$version" "$a/dist" "$@" 2>&1 | grep 'from before: .*\.zip' ||
+  { echo "FAIL packed into a dist that held files from before"; status=1; }
 exit $status
