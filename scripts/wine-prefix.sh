@@ -26,8 +26,8 @@ remove() {
 
 # What mapcue must answer for the letter: 0 the path, 1 ERROR_NOT_CONNECTED, * either that
 # or a line of junk, which Wine's mpr gives for a name of 256 bytes or more. Every drive is
-# required here, so none is written as not made (-) or optional (~): a drive that cannot be
-# made stops the set-up.
+# required here, so none is written as not made (~, which skips its cases): a drive that cannot
+# be made stops the set-up.
 map_drive() {  # letter answer server share [folder...]
   letter=$1 answer=$2 server=$3 share=$4
   shift 4
