@@ -95,11 +95,13 @@ try {
     $files = @(foreach ($dir in ($Bin -split ',' | Resolve-Path).Path) {
         $f = @{ Exe = @(Get-ChildItem $dir -Filter 'mapcue*.exe').FullName; Arch = (Split-Path -Leaf $dir) -replace '^win-' }
         if ($f.Exe.Count -ne 1 -or -not $machines[$f.Arch]) { throw "$dir holds $($f.Exe.Count) mapcue*.exe, not one, or is not win-x86, win-x64 or win-arm64" }
-        foreach ($p in 'e2e', 'naive_lookup', 'verinfo', 'buffer_control') { $f[$p] = Join-Path $dir "$p.exe" }; $f
+        foreach ($p in 'e2e', 'naive_lookup', 'verinfo', 'buffer_control', 'write_probe') { $f[$p] = Join-Path $dir "$p.exe" }
+        $f.plant = Join-Path $dir 'planted_mpr.dll'; $f  # the driver takes these two from beside itself
     })
     $golden = "$Source\tests\data\help.golden"; $batch = "$Source\examples\share-path.cmd"
     $groupsFile = "$Source\tests\driver\groups.txt"; $record = "$Source\tests\data\verinfo.expected"
-    @($files | ForEach-Object { $_.Values }) + @($golden, $batch, $groupsFile, $record) |
+    # Every path, not the folder's machine name.
+    @($files | ForEach-Object { @($_.Values) -ne $_.Arch }) + @($golden, $batch, $groupsFile, $record) |
         Where-Object { -not (Test-Path -LiteralPath $_) } | ForEach-Object { throw "missing $_" }
     Add-Type -Namespace Kit -Name Api -MemberDefinition @'
 [DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetGetConnectionW(string local, System.Text.StringBuilder remote, ref int size);
@@ -201,8 +203,9 @@ try {
             $p = Invoke-Raw $files[0].naive_lookup "$($d.L):"; $size = 32768; $wide = New-Object System.Text.StringBuilder $size
             $w = [Kit.Api]::WNetGetConnectionW("$($d.L):", $wide, [ref]$size); $d.Wide = "$wide"
             $raw += ' status {0}, {1} bytes [{2}]; W: status {3} [{4}]' -f $p.Status, $ansi.GetByteCount($p.Text), $p.Text, $w, $wide
+            # mapcue answers as A does: a row holds only where A fails as its status says, or gives W's name.
             $ok = (-not $d.Mapped -or ($w -eq 0 -and $d.Wide -eq $d.Remote -and (-not $d.Bytes -or $ansi.GetByteCount($d.Wide) -eq $d.Bytes))) -and
-                (-not $d.Raw -or $d.Raw -contains $p.Status) -and -not ($d.Bytes -gt 254 -and $p.Status -eq 0)
+                (-not $d.Raw -or $d.Raw -contains $p.Status) -and ($p.Status -eq 0) -eq ($d.Status -eq 0) -and ($d.Status -or $p.Text -ceq $d.Wide)
             if ($d.Bytes -gt 254) { $raw += "; with 4095 bytes: $(Invoke-ForLog { $x = Invoke-Raw $files[0].naive_lookup "$($d.L): 4095"; "status $($x.Status) [$($x.Text)]" })" }
             if ($d.L -eq 't') {  # the subst drive, there and pointing at its folder
                 $target = New-Object System.Text.StringBuilder 32768; [void][Kit.Api]::QueryDosDeviceW('T:', $target, 32768)
