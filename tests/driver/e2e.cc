@@ -335,9 +335,8 @@ void stdout_group() {
     } else {  // the control: a write there does fail, and no byte of it arrives
       const Run got = launch(setup.beside + "\\write_probe.exe", "write_probe");
       std::printf("%s: a write fails with error %lu\n", name.c_str(), got.status);
-      // Windows may give a console child a working handle in place of a dead one.
       if (!setup.wine && got.status == 0 && got.out.empty())
-        group_skip = "Windows: write_probe.exe writes there, so the sink is not dead";
+        group_skip = "Windows gave write_probe.exe a working handle there, not a dead one";
       else if (got.status == 0 || got.status >= 0xDEAD0000 || !got.out.empty())
         fail("control: write_probe.exe on " + name + " gives status " + std::to_string(got.status) +
              ", output [" + got.out + "]");

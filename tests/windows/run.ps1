@@ -100,7 +100,6 @@ try {
     })
     $golden = "$Source\tests\data\help.golden"; $batch = "$Source\examples\share-path.cmd"
     $groupsFile = "$Source\tests\driver\groups.txt"; $record = "$Source\tests\data\verinfo.expected"
-    # Every path, not the folder's machine name.
     @($files | ForEach-Object { @($_.Values) -ne $_.Arch }) + @($golden, $batch, $groupsFile, $record) |
         Where-Object { -not (Test-Path -LiteralPath $_) } | ForEach-Object { throw "missing $_" }
     Add-Type -Namespace Kit -Name Api -MemberDefinition @'
