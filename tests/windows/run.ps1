@@ -151,23 +151,22 @@ try {
         } catch { Set-NotMade $s "share cannot be made: $($_.Exception.Message)" }
     }
 
-    # Through net use, then the API (which may take a deep path that net use refuses), first to
-    # \\localhost, then to \\127.0.0.1, as long: skipped only when Windows refused all four.
+    # The API to either server first: it never prompts, where net use, tried after it, may wait for
+    # a password nobody can type. \\127.0.0.1 is as long as \\localhost. Skipped only when all four fail.
     Step 'Mapping the network drives'
     foreach ($d in $drives | Where-Object { $_.Share }) {
         if ($d.Share.Marker) { Set-NotMade $d $d.Share.Why; continue }
         $refused = @(); [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
-        foreach ($server in 'localhost', '127.0.0.1') {
-            $d.Remote = "\\$server\" + $d.Share.Name + $d.Sub; $size = $ansi.GetByteCount($d.Remote)
+        foreach ($try in 'WNetAddConnection2W localhost', 'WNetAddConnection2W 127.0.0.1', 'net-use localhost', 'net-use 127.0.0.1') {
+            $way, $server = -split $try; $d.Remote = "\\$server\" + $d.Share.Name + $d.Sub; $size = $ansi.GetByteCount($d.Remote)
             try {
-                $persist = "/persistent:$(if ($d.Remember) { 'yes' } else { 'no' })"; Write-Host "net use $($d.L): $($d.Remote) $persist ($size bytes)"
-                $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, $persist)
-                if ($d.Mapped = $r.Status -eq 0) { break }
                 $resource = New-Object 'Kit.Api+NetResource' -Property @{ Type = 1; LocalName = "$($d.L):"; RemoteName = $d.Remote }  # RESOURCETYPE_DISK
-                $status = [Kit.Api]::WNetAddConnection2W($resource, [IntPtr]::Zero, [IntPtr]::Zero, [int][bool]$d.Remember)  # CONNECT_UPDATE_PROFILE
+                $status, $why = if ($way -eq 'net-use') { $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, "/persistent:$(if ($d.Remember) { 'yes' } else { 'no' })"); $r.Status, $r.Text }
+                else { ($code = [Kit.Api]::WNetAddConnection2W($resource, [IntPtr]::Zero, [IntPtr]::Zero, [int][bool]$d.Remember)), [ComponentModel.Win32Exception]::new($code).Message }  # CONNECT_UPDATE_PROFILE
+                Write-Host "$way $($d.L): $($d.Remote) ($size bytes): status $status $why"
                 if ($d.Mapped = $status -eq 0) { break }
-                $refused += "\\${server}: net use gave $($r.Status): $($r.Text); WNetAddConnection2W gave ${status}: $([ComponentModel.Win32Exception]::new($status).Message)"
-            } catch { $refused += "\\${server}: mapping it threw: $($_.Exception.Message)" }
+                $refused += "$way \\${server}: status $status $why"
+            } catch { $refused += "$way \\${server} threw: $($_.Exception.Message)" }
         }
         if ($d.Mapped) { continue }
         Write-Host "  $($refused -join "`n  ")`n  Get-SmbConnection:$(Invoke-ForLog { Get-SmbConnection | Out-String })"
