@@ -3,10 +3,10 @@
 # build's test programs) its machine, every driver group, the version record and the negative
 # control; reports to the job summary. One process; shares need elevation. What Windows will not
 # set up is skipped with its reason. Exit 2: the kit could not get ready, cannot be trusted, or ran
-# below the floor (n: mapped and named by WNetGetConnectionW, the local disk c:, the free letter q:,
-# each file's version record and help, bytes, raw, planted and batch groups); 1: a mapcue case failed.
-# Windows cannot catch a device name passed on upper-cased (it takes a letter in either case); of
-# the dead sinks only the read-only file is read back, the others are held to the status alone.
+# below the floor (n: mapped and named alike by WNetGetConnectionW and A, the local disk c:, the
+# free letter q:, each file's version record and help, bytes, raw, planted and batch groups);
+# 1: a mapcue case failed. Windows cannot catch a device name passed on upper-cased (it takes a
+# letter in either case); of the dead sinks only the read-only file is read back.
 # usage: powershell -NoProfile -ExecutionPolicy Bypass -File tests\windows\run.ps1 -Bin DIR[,DIR...]
 param([Parameter(Mandatory = $true)][string[]]$Bin, [string]$Source)
 # Windows PowerShell 5.1 only (PSEdition is new in it): elsewhere Encoding.Default is not ANSI.
@@ -108,8 +108,8 @@ try {
 [StructLayout(LayoutKind.Sequential, CharSet = CharSet.Unicode)] public class NetResource { public int Scope, Type, DisplayType, Usage; public string LocalName, RemoteName, Comment, Provider; }
 [DllImport("mpr.dll", CharSet = CharSet.Unicode)] public static extern int WNetAddConnection2W(NetResource resource, IntPtr password, IntPtr user, int flags);
 [DllImport("kernel32.dll", CharSet = CharSet.Unicode)] public static extern int QueryDosDeviceW(string device, System.Text.StringBuilder target, int size);
-[DllImport("kernel32.dll", CharSet = CharSet.Unicode, SetLastError = true)] public static extern bool CreateProcessW(string app, IntPtr line, IntPtr a, IntPtr b, bool inherit, int flags, IntPtr env, IntPtr dir, byte[] startup, IntPtr[] process);
-[DllImport("kernel32.dll", SetLastError = true)] public static extern bool GetProcessInformation(IntPtr process, int infoClass, int[] info, int size);
+[DllImport("kernel32.dll", CharSet = CharSet.Unicode, SetLastError = true)] public static extern bool CreateProcessW(string app, IntPtr line, IntPtr a, IntPtr b, bool inherit, int flags, IntPtr env, IntPtr dir, byte[] startup, [In, Out] IntPtr[] process);
+[DllImport("kernel32.dll", SetLastError = true)] public static extern bool GetProcessInformation(IntPtr process, int infoClass, [In, Out] int[] info, int size);
 [DllImport("kernel32.dll")] public static extern bool TerminateProcess(IntPtr process, int status);
 [DllImport("kernel32.dll")] public static extern bool CloseHandle(IntPtr handle);
 '@
@@ -156,10 +156,11 @@ try {
     Step 'Mapping the network drives'
     foreach ($d in $drives | Where-Object { $_.Share }) {
         if ($d.Share.Marker) { Set-NotMade $d $d.Share.Why; continue }
-        $refused = @(); [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
+        $refused = @()
         foreach ($try in 'WNetAddConnection2W localhost', 'WNetAddConnection2W 127.0.0.1', 'net-use localhost', 'net-use 127.0.0.1') {
             $way, $server = -split $try; $d.Remote = "\\$server\" + $d.Share.Name + $d.Sub; $size = $ansi.GetByteCount($d.Remote)
             try {
+                [void][System.IO.Directory]::CreateDirectory($d.Share.Path + $d.Sub)
                 $resource = New-Object 'Kit.Api+NetResource' -Property @{ Type = 1; LocalName = "$($d.L):"; RemoteName = $d.Remote }  # RESOURCETYPE_DISK
                 $status, $why = if ($way -eq 'net-use') { $r = Invoke-Native net @('use', "$($d.L):", $d.Remote, "/persistent:$(if ($d.Remember) { 'yes' } else { 'no' })"); $r.Status, $r.Text }
                 else { ($code = [Kit.Api]::WNetAddConnection2W($resource, [IntPtr]::Zero, [IntPtr]::Zero, [int][bool]$d.Remember)), [ComponentModel.Win32Exception]::new($code).Message }  # CONNECT_UPDATE_PROFILE
@@ -237,8 +238,8 @@ try {
         $says = '{0}: PE machine 0x{1:X4}, as a process {2}, listed for {3} (0x{4:X4})' -f $name, $header, $(if ($process -is [int]) { '0x{0:X4}' -f $process } else { $process }), $f.Arch, $want
         Write-Host $says; Summary $says
         # Required of the ARM64 file alone: it runs natively, not emulated. The others' is logged.
-        if ($f.Arch -eq 'arm64' -and $process -isnot [int]) { Broken "no process machine for the ARM64 file: $says" }
-        elseif ($header -ne $want -or ($f.Arch -eq 'arm64' -and $process -ne $want)) { Fail "machine of $says" } else { $passed++ }
+        if ($header -ne $want -or ($f.Arch -eq 'arm64' -and $process -is [int] -and $process -ne $want)) { Fail "machine of $says" } else { $passed++ }
+        if ($f.Arch -eq 'arm64' -and $process -isnot [int]) { $skipped++; $report.Skips += "native start not shown: $says" }
 
         Step "The version record of $name, as Windows reads it (verinfo.exe)"
         $r = Invoke-Native $f.verinfo @($f.Exe, $record)  # it expects the file's own name
