@@ -16,7 +16,7 @@ missing() {  # those of the packages named that are not installed
 # python3-unicorn imports distutils without depending on it.
 need=$(missing cmake make g++ libgtest-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 clang lld libclang-rt-dev llvm \
-  python3-pefile python3-unicorn python3-distutils zip time)
+  python3-pefile python3-unicorn python3-distutils zip time mono-mcs osslsigncode openssl)
 # The lint's Node.js: Debian's, unless this machine has a node and npm from elsewhere.
 command -v npm >/dev/null 2>&1 || need="$need nodejs npm"
 mkdir -p "$(dirname "$why")"

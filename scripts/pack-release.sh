@@ -15,7 +15,12 @@ stale=$(find "$dist" -mindepth 1 -maxdepth 1 -printf '%f ' 2>/dev/null || :)
 [ -z "$stale" ] || { echo "pack-release.sh: $dist holds files from before: $stale" >&2 && exit 1; }
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-cp "$@" "$source/README.md" "$source/LICENSE" "$stage/"
+# Where MAPCUE_SIGNED is set, the signed files it holds (win-ARCH/FILE) are packed instead.
+for exe; do
+  [ -z "${MAPCUE_SIGNED:-}" ] || exe=$MAPCUE_SIGNED/win-$(basename "$(dirname "$exe")")/${exe##*/}
+  cp "$exe" "$stage/"
+done
+cp "$source/README.md" "$source/LICENSE" "$stage/"
 files="$(for exe; do basename "$exe"; done | tr '\n' ' ')README.md LICENSE"
 name=mapcue-$version-windows.zip
 # shellcheck disable=SC2086

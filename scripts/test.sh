@@ -13,7 +13,7 @@ scripts/node/run.sh
 # What the passing tests of a preset found (figures, controls), from ctest's log.
 figures() {  # build-dir
   awk '/^[0-9]+\/[0-9]+ Test: / {
-         show = $3 ~ /^(fuzz[.]run|((x86|x64|arm64)[.])?(e2e|unix|control)[.]|wine[.]|cpu[.]|image[.])/
+         show = $3 ~ /^(fuzz[.]run|((x86|x64|arm64)[.])?(e2e|unix|control)[.]|(wine|exe|signed)[.])/
          name = $3; next }
        /^Output:$/ { getline; inside = show; if (show) print "  " name; next }
        /^<end of output>$/ { inside = 0 }

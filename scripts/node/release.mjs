@@ -1,6 +1,8 @@
 // usage: release.mjs [--check] DIST VERSION EXE..., each EXE beside its build's toolchain.txt and
 // machine.txt. Unless --check, writes winget's and Scoop's manifests and an SBOM from DIST's zip;
 // then holds them to the managers' rules and the zip: each fault planted in a copy must be noticed.
+// With MAPCUE_TESTED (a folder of win-ARCH/FILE as the Windows legs ran them), each executable
+// in the zip must be that file, byte for byte once a signature is taken off.
 import { createHash } from 'node:crypto';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { basename, dirname, join } from 'node:path';
@@ -25,12 +27,12 @@ const MACHINE = Object.fromEntries(exes.map((exe) => [arch(exe), PE[beside(exe, 
 const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
 const zip = readFileSync(join(dist, zipName));
 const inZip = unzipSync(zip);
+const repo = process.env.GITHUB_REPOSITORY;
+const home = `https://github.com/${repo || 'PLACEHOLDER/mapcue'}`;
+const url = (v) => `${home}/releases/download/v${v}/mapcue-${v}-windows.zip`;
 
 if (!process.argv.includes('--check')) {
-  const repo = process.env.GITHUB_REPOSITORY;
   if (!repo) console.log('no GITHUB_REPOSITORY (OWNER/NAME): the URLs name PLACEHOLDER/mapcue');
-  const home = `https://github.com/${repo || 'PLACEHOLDER/mapcue'}`;
-  const url = (v) => `${home}/releases/download/v${v}/mapcue-${v}-windows.zip`;
   const description = 'Displays the UNC path for a mapped drive letter.';
   // YAML 1.1 quotes whatever 1.1 or 1.2 would read as other than text: "1.00", not 1.
   const head = { PackageIdentifier: ID, PackageVersion: version };
@@ -126,6 +128,9 @@ async function failing(files) {
       bin.map(([path, alias]) => [archOf(name), inside(path), alias, 's']),
     ),
   ];
+  const urls = leaves([docs, scoop]).filter((value) => /:\/\//.test(value));
+  const arches = Object.values(scoop.architecture);
+  const listed = components.map((c) => c.name).sort();
   const checks = {
     fields:
       docs.every((doc, i) => has(doc, `PackageIdentifier PackageVersion ${REQUIRED[i]}`)) &&
@@ -138,17 +143,31 @@ async function failing(files) {
           `${ID} ${version} 1.12.0`,
     ),
     schema: WINGET.every((name, i) => text(name).match(/^.*/)[0] === schema(TYPES[i])),
-    locale: docs[1].PackageLocale === docs[0].DefaultLocale,
+    locale: [docs[1].PackageLocale, docs[0].DefaultLocale].every((locale) => locale === LOCALE),
     text: leaves([winget('1.1'), winget('1.2')]).every((value) => typeof value === 'string'),
     zip: [
       ...installer.Installers.map((i) => [i.InstallerUrl, i.InstallerSha256]),
-      [scoop.url, scoop.hash.replace(/^sha256:/i, '')],
-      [scoop.url, text(`${zipName}.sha256`).split(' ')[0]],
+      ...[scoop, ...arches].map((a) => [a.url ?? scoop.url, a.hash ?? scoop.hash]),
     ].every(
-      ([url, hash]) =>
-        url.endsWith(`/v${version}/${zipName}`) && hash.toLowerCase() === sha256(zip),
+      ([at, hash]) =>
+        at.endsWith(`/v${version}/${zipName}`) &&
+        hash.replace(/^sha256:/i, '').toLowerCase() === sha256(zip),
     ),
-    autoupdate: scoop.autoupdate.url === scoop.url.replaceAll(version, '$version'),
+    sums: text(`${zipName}.sha256`) === `${sha256(zip)}  ${zipName}\n`,
+    // Every address is the release's own: its repository, its tag, https.
+    urls: urls.every((u) =>
+      [home, url(version), url('$version'), `${home}/blob/v${version}/LICENSE`].includes(u),
+    ),
+    autoupdate:
+      scoop.autoupdate.url === scoop.url.replaceAll(version, '$version') &&
+      scoop.autoupdate.hash?.url === '$url.sha256' &&
+      scoop.checkver.github === home,
+    portable: installer.Installers.every(
+      (i) =>
+        `${i.InstallerType ?? installer.InstallerType} ` +
+          `${i.NestedInstallerType ?? installer.NestedInstallerType}` ===
+        'zip portable',
+    ),
     machines:
       named.length === 2 * exes.length &&
       named.every(([arch, path]) => inZip[path] && machine(inZip[path]) === MACHINE[arch]),
@@ -159,9 +178,12 @@ async function failing(files) {
         named.findIndex((n) => `${n[0]} ${n[2]} ${n[3]}` === `${arch} ${alias} ${by}`) === i,
     ),
     bom: files[SCOOP].subarray(0, 3).toString('hex') !== 'efbbbf',
-    hashes: [metadata.component, ...components].every(({ name, hashes }) =>
-      hashes?.some((h) => h.alg === 'SHA-256' && h.content === sha256(contents[name] ?? '')),
-    ),
+    hashes:
+      metadata.component.name === zipName &&
+      `${listed}` === `${Object.keys(inZip).sort()}` &&
+      [metadata.component, ...components].every(({ name, hashes }) =>
+        hashes?.some((h) => h.alg === 'SHA-256' && h.content === sha256(contents[name] ?? '')),
+      ),
     sbom: !(await new Validation.JsonStrictValidator(Spec.Version.v1dot6).validate(text(sbomName))),
   };
   return Object.keys(checks).filter((check) => !checks[check]);
@@ -169,7 +191,23 @@ async function failing(files) {
 
 const names = [...WINGET, SCOOP, sbomName, `${zipName}.sha256`];
 const files = Object.fromEntries(names.map((name) => [name, readFileSync(join(dist, name))]));
-const failed = await failing(files);
+// A PE file as built: the certificate table after the image, the directory entry naming it and
+// the checksum, which signing sets, taken out.
+const unsigned = (bytes) => {
+  const pe = Buffer.from(bytes);
+  const optional = pe.readUInt32LE(60) + 24;
+  const entry = optional + (pe.readUInt16LE(optional) === 0x20b ? 112 : 96) + 4 * 8;
+  const [at, size] = [pe.readUInt32LE(entry), pe.readUInt32LE(entry + 4)];
+  const image = Buffer.from(pe.subarray(0, at && at + size === pe.length ? at : pe.length));
+  return image.fill(0, optional + 64, optional + 68).fill(0, entry, entry + 8);
+};
+const tested = process.env.MAPCUE_TESTED;
+const untested = exes.filter((exe) => {
+  const ran = tested && readFileSync(join(tested, `win-${arch(exe)}`, basename(exe)));
+  return ran && !unsigned(inZip[basename(exe)]).equals(unsigned(ran));
+});
+for (const exe of untested) console.log(`FAIL ${basename(exe)} in the zip is not what Windows ran`);
+const failed = [...(await failing(files)), ...untested.map((exe) => basename(exe))];
 // Each copy: the file, the text replaced and by what, the check to notice it (none: valid input).
 const FAULTS = [
   [WINGET[1], /^License:.*\n/m, '', 'fields'],
@@ -187,15 +225,29 @@ const FAULTS = [
   [SCOOP, '"mapcue"', '"mapcue.exe"', 'alias'],
   [SCOOP, '-$version-', `-${version}-`, 'autoupdate'],
   [sbomName, /"hashes": \[[^\]]*\],\s*/, '', 'hashes'],
+  [sbomName, /\n {4}\{\s+"type": "file",\s+"name": "LICENSE"[^]*?\n {4}\},/, '', 'hashes'],
+  [WINGET[2], /(InstallerUrl: https:\/\/github.com\/)[^/]+/, '$1someone', 'urls'],
+  [WINGET[2], 'InstallerUrl: https:', 'InstallerUrl: http:', 'urls'],
+  [WINGET[1], /^License:/m, `PackageUrl: ${home.replace('https', 'http')}\n$&`, 'urls'],
+  [WINGET[1], /^License:/m, `ReleaseNotesUrl: http://github.com/\n$&`, 'urls'],
+  [SCOOP, '"64bit": {', `"64bit": {"hash": "${sha256('')}",`, 'zip'],
+  [SCOOP, '"64bit": {', `"64bit": {"url": "${url('0.99')}",`, 'zip'],
+  [SCOOP, '"$url.sha256"', `"${url(version)}.sha256"`, 'autoupdate'],
+  [SCOOP, `"github": "${home}"`, '"github": "https://github.com/someone/mapcue"', 'autoupdate'],
+  [`${zipName}.sha256`, zipName, 'another.zip', 'sums'],
+  [WINGET[2], 'InstallerType: zip', 'InstallerType: exe', 'portable'],
+  [[WINGET[0], WINGET[1]], /: en-US$/m, ': de-DE', 'locale'],
   [WINGET[2], 'RelativeFilePath: mapcue', 'RelativeFilePath: .\\mapcue'],
   [SCOOP, '"mapcue.exe"', '".\\\\mapcue.exe"'],
   [SCOOP, /"hash": "/, '$&sha256:'],
 ];
 let wrong = 0;
 for (const [name, from, to, check] of FAULTS) {
-  const copy = { ...files, [name]: Buffer.from(files[name].toString().replace(from, to)) };
+  const copy = { ...files };
+  for (const one of [name].flat()) copy[one] = Buffer.from(files[one].toString().replace(from, to));
   const found = await failing(copy).catch(() => ['(threw)']);
-  const right = !copy[name].equals(files[name]) && (check ? found.includes(check) : !found.length);
+  const changed = [name].flat().every((one) => !copy[one].equals(files[one]));
+  const right = changed && (check ? found.includes(check) : !found.length);
   const verdict = check ? (right ? 'noticed' : 'UNNOTICED') : right ? 'accepted' : 'REFUSED';
   console.log(`${verdict} in a copy: ${name}: ${from} -> ${to} (${check || 'valid'})`);
   wrong += !right;

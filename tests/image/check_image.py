@@ -80,9 +80,15 @@ def properties(data, limit, machine):
     tables = [t for i in info if i.Key == b"StringFileInfo" for t in i.StringTable]
     strings = tables[0].entries if tables else {}
     translations = [v.entry for i in info if i.Key == b"VarFileInfo" for v in i.Var]
+    # A signature is a certificate table after the image, named by the security directory.
+    built = max(s.PointerToRawData + s.SizeOfRawData for s in pe.sections)
+    table = opt.DATA_DIRECTORY[4]
     return [
-        ("size limit", f"{len(data)} bytes, limit {limit}", len(data) <= limit,
-         lambda data: data + bytes(limit)),
+        ("size limit, as built", f"{built} bytes, limit {limit}", built <= limit,
+         edit(lambda pe: pe.sections[-1], "SizeOfRawData", limit)),
+        ("after the image only its certificate table", f"{len(data) - built} bytes after it",
+         len(data) == built + table.Size and table.VirtualAddress in (0, built),
+         lambda data: data + b"\0"),
         (kind, f"magic {opt.Magic:#x}, machine {head.Machine:#x}",
          opt.Magic == magic and head.Machine == machine, edit(file_header, "Machine", other)),
     ] + [(bit, f"DllCharacteristics {dll:#06x}", bool(dll & value),
