@@ -30,7 +30,7 @@ async function lint(label, dir, pattern, findingsOf) {
   const findings = [];
   for (const file of files) findings.push(...(await findingsOf(join(dir, file))));
   for (const finding of findings) console.log(finding);
-  console.log(`${label}: ${files.length} file(s) in ${dir} (${files}), ${findings.length} findings`);
+  console.log(`${label}: ${files.length} file(s) in ${dir} (${files}), ${findings.length} found`);
   return findings.length + !files.length;
 }
 

@@ -1,5 +1,5 @@
 // usage: notes.mjs RESULTS SIGNING FILE...: the release notes, from the Windows legs' results
-// (the JSON files tests/windows/run.ps1 writes, one an image) in the folder RESULTS: for each
+// (the JSON files tests/windows/run.ps1 writes, one an image) below the folder RESULTS: for each
 // FILE on each image, whether the floor held, what was proven, and the counts; a FILE that ran
 // on no image is "not run on Windows". SIGNING: "signed" or "unsigned". A malformed file stops it.
 import { readFileSync, readdirSync } from 'node:fs';
@@ -8,7 +8,7 @@ import { join } from 'node:path';
 const [folder, signing, ...names] = process.argv.slice(2);
 const TEXTS = ['file', 'floor', 'boundary', 'remembered', 'native'];
 const COUNTS = ['passed', 'failed', 'skipped'];
-const runs = readdirSync(folder)
+const runs = readdirSync(folder, { recursive: true })
   .filter((name) => name.endsWith('.json'))
   .sort()
   .flatMap((name) => {

@@ -43,57 +43,34 @@ if (!process.argv.includes('--check')) {
   const file = ([name, bytes]) => {
     const exe = exes.find((path) => basename(path) === name);
     const tools = exe ? beside(exe, 'toolchain.txt').split('\n').slice(0, 2) : [];
-    return new Models.Component(Enums.ComponentType.File, name, {
-      bomRef: name,
-      version,
+    const property = (tool, i) => new Models.Property(`mapcue:${['compiler', 'linker'][i]}`, tool);
+    return new Models.Component(Enums.ComponentType.File, name, { bomRef: name, version,
       hashes: new Models.HashDictionary([[Enums.HashAlgorithm['SHA-256'], sha256(bytes)]]),
       licenses: new Models.LicenseRepository([new Models.SpdxLicense('MIT')]),
-      properties: new Models.PropertyRepository(
-        tools.map((tool, i) => new Models.Property(`mapcue:${['compiler', 'linker'][i]}`, tool)),
-      ),
-    });
+      properties: new Models.PropertyRepository(tools.map(property)) });
   };
   const bom = new Models.Bom();
   bom.components = new Models.ComponentRepository(Object.entries(inZip).map(file));
   bom.metadata.component = file([zipName, zip]);
   bom.metadata.timestamp = new Date(process.env.SOURCE_DATE_EPOCH * 1000);
-  const scoop = {
-    version,
-    description,
-    homepage: home,
-    license: 'MIT',
-    url: url(version),
-    hash: sha256(zip),
-    architecture: Object.fromEntries(
-      exes.map((exe) => [SCOOP_ARCH[arch(exe)], { bin: [[basename(exe), COMMAND]] }]),
-    ),
+  const scoop = { version, description, homepage: home, license: 'MIT', url: url(version),
+    hash: sha256(zip), architecture: Object.fromEntries(
+      exes.map((exe) => [SCOOP_ARCH[arch(exe)], { bin: [[basename(exe), COMMAND]] }])),
     checkver: { github: home },
-    autoupdate: { url: url('$version'), hash: { url: '$url.sha256' } },
-  };
+    autoupdate: { url: url('$version'), hash: { url: '$url.sha256' } } };
   const files = {
     [WINGET[0]]: winget('version', { DefaultLocale: LOCALE }),
-    [WINGET[1]]: winget('defaultLocale', {
-      PackageLocale: LOCALE,
-      Publisher: 'Mapcue Project',
-      PackageName: 'Mapcue',
-      License: 'MIT',
-      ShortDescription: description,
-      ...(repo && { PackageUrl: home, LicenseUrl: `${home}/blob/v${version}/LICENSE` }),
-    }),
-    [WINGET[2]]: winget('installer', {
-      InstallerType: 'zip',
-      NestedInstallerType: 'portable',
-      Installers: exes.map((exe) => ({
-        Architecture: arch(exe),
-        InstallerUrl: url(version),
+    [WINGET[1]]: winget('defaultLocale', { PackageLocale: LOCALE, Publisher: 'Mapcue Project',
+      PackageName: 'Mapcue', License: 'MIT', ShortDescription: description,
+      ...(repo && { PackageUrl: home, LicenseUrl: `${home}/blob/v${version}/LICENSE` }) }),
+    [WINGET[2]]: winget('installer', { InstallerType: 'zip', NestedInstallerType: 'portable',
+      Installers: exes.map((exe) => ({ Architecture: arch(exe), InstallerUrl: url(version),
         InstallerSha256: sha256(zip),
         NestedInstallerFiles: [{ RelativeFilePath: basename(exe), PortableCommandAlias: COMMAND }],
-      })),
-    }),
+      })) }),
     [SCOOP]: JSON.stringify(scoop, null, 2),
-    [sbomName]: new Serialize.JsonSerializer(
-      new Serialize.JSON.Normalize.Factory(Spec.Spec1dot6),
-    ).serialize(bom, { sortLists: true, space: 2 }),
+    [sbomName]: new Serialize.JsonSerializer(new Serialize.JSON.Normalize.Factory(Spec.Spec1dot6))
+      .serialize(bom, { sortLists: true, space: 2 }),
   };
   for (const [name, text] of Object.entries(files))
     writeFileSync(join(dist, name), `${text.trimEnd()}\n`);
@@ -111,23 +88,17 @@ async function failing(files) {
   const has = (object, keys) => keys.split(' ').every((key) => object[key] !== undefined);
   const leaves = (x) => (typeof x === 'object' ? Object.values(x).flatMap(leaves) : [x]);
   const machine = (pe) => Buffer.from(pe).readUInt16LE(Buffer.from(pe).readUInt32LE(60) + 4);
-  const REQUIRED = [
-    'DefaultLocale',
-    'Publisher PackageName License ShortDescription',
-    'InstallerType Installers',
-  ];
+  const REQUIRED = ['DefaultLocale', 'Publisher PackageName License ShortDescription',
+    'InstallerType Installers'];
   const archOf = (scoopName) => Object.keys(SCOOP_ARCH).find((a) => SCOOP_ARCH[a] === scoopName);
   // A path as the zip names it: Windows reads `.\x`, `./x` and `x` alike.
   const inside = (path) => path.replace(/^(\.[\\/])+/, '').replaceAll('\\', '/');
   // Each file a manifest names: its architecture (winget's name), path, alias and manager.
   const named = [
     ...installer.Installers.flatMap(({ Architecture: arch, NestedInstallerFiles: nested }) =>
-      nested.map((f) => [arch, inside(f.RelativeFilePath), f.PortableCommandAlias, 'w']),
-    ),
+      nested.map((f) => [arch, inside(f.RelativeFilePath), f.PortableCommandAlias, 'w'])),
     ...Object.entries(scoop.architecture).flatMap(([name, { bin }]) =>
-      bin.map(([path, alias]) => [archOf(name), inside(path), alias, 's']),
-    ),
-  ];
+      bin.map(([path, alias]) => [archOf(name), inside(path), alias, 's']))];
   const urls = leaves([docs, scoop]).filter((value) => /:\/\//.test(value));
   const arches = Object.values(scoop.architecture);
   const listed = components.map((c) => c.name).sort();
@@ -136,54 +107,35 @@ async function failing(files) {
       docs.every((doc, i) => has(doc, `PackageIdentifier PackageVersion ${REQUIRED[i]}`)) &&
       installer.Installers.every((i) => has(i, 'Architecture InstallerUrl InstallerSha256')) &&
       has(scoop, 'version description homepage license url hash architecture checkver autoupdate'),
-    agree: docs.every(
-      (doc, i) =>
-        doc.ManifestType === TYPES[i] &&
-        `${doc.PackageIdentifier} ${doc.PackageVersion} ${doc.ManifestVersion}` ===
-          `${ID} ${version} 1.12.0`,
-    ),
+    agree: docs.every((doc, i) => doc.ManifestType === TYPES[i] &&
+      `${doc.PackageIdentifier} ${doc.PackageVersion} ${doc.ManifestVersion}` ===
+        `${ID} ${version} 1.12.0`),
     schema: WINGET.every((name, i) => text(name).match(/^.*/)[0] === schema(TYPES[i])),
     locale: [docs[1].PackageLocale, docs[0].DefaultLocale].every((locale) => locale === LOCALE),
     text: leaves([winget('1.1'), winget('1.2')]).every((value) => typeof value === 'string'),
     zip: [
       ...installer.Installers.map((i) => [i.InstallerUrl, i.InstallerSha256]),
       ...[scoop, ...arches].map((a) => [a.url ?? scoop.url, a.hash ?? scoop.hash]),
-    ].every(
-      ([at, hash]) =>
-        at.endsWith(`/v${version}/${zipName}`) &&
-        hash.replace(/^sha256:/i, '').toLowerCase() === sha256(zip),
-    ),
+    ].every(([at, hash]) => at.endsWith(`/v${version}/${zipName}`) &&
+      hash.replace(/^sha256:/i, '').toLowerCase() === sha256(zip)),
     sums: text(`${zipName}.sha256`) === `${sha256(zip)}  ${zipName}\n`,
     // Every address is the release's own: its repository, its tag, https.
     urls: urls.every((u) =>
-      [home, url(version), url('$version'), `${home}/blob/v${version}/LICENSE`].includes(u),
-    ),
-    autoupdate:
-      scoop.autoupdate.url === scoop.url.replaceAll(version, '$version') &&
-      scoop.autoupdate.hash?.url === '$url.sha256' &&
-      scoop.checkver.github === home,
-    portable: installer.Installers.every(
-      (i) =>
-        `${i.InstallerType ?? installer.InstallerType} ` +
-          `${i.NestedInstallerType ?? installer.NestedInstallerType}` ===
-        'zip portable',
-    ),
-    machines:
-      named.length === 2 * exes.length &&
+      [home, url(version), url('$version'), `${home}/blob/v${version}/LICENSE`].includes(u)),
+    autoupdate: scoop.autoupdate.url === scoop.url.replaceAll(version, '$version') &&
+      scoop.autoupdate.hash?.url === '$url.sha256' && scoop.checkver.github === home,
+    portable: installer.Installers.every((i) => `${i.InstallerType ?? installer.InstallerType} ${
+      i.NestedInstallerType ?? installer.NestedInstallerType}` === 'zip portable'),
+    machines: named.length === 2 * exes.length &&
       named.every(([arch, path]) => inZip[path] && machine(inZip[path]) === MACHINE[arch]),
     alias: named.every(([, , alias]) => alias === COMMAND),
-    paths: named.every(
-      ([arch, path, alias, by], i) =>
-        !/^([\\/]|[a-z]:)|(^|[\\/])\.\.([\\/]|$)/i.test(path) &&
-        named.findIndex((n) => `${n[0]} ${n[2]} ${n[3]}` === `${arch} ${alias} ${by}`) === i,
-    ),
+    paths: named.every(([arch, path, alias, by], i) =>
+      !/^([\\/]|[a-z]:)|(^|[\\/])\.\.([\\/]|$)/i.test(path) &&
+      named.findIndex((n) => `${n[0]} ${n[2]} ${n[3]}` === `${arch} ${alias} ${by}`) === i),
     bom: files[SCOOP].subarray(0, 3).toString('hex') !== 'efbbbf',
-    hashes:
-      metadata.component.name === zipName &&
-      `${listed}` === `${Object.keys(inZip).sort()}` &&
-      [metadata.component, ...components].every(({ name, hashes }) =>
-        hashes?.some((h) => h.alg === 'SHA-256' && h.content === sha256(contents[name] ?? '')),
-      ),
+    hashes: metadata.component.name === zipName && `${listed}` === `${Object.keys(inZip).sort()}`
+      && [metadata.component, ...components].every(({ name, hashes }) =>
+        hashes?.some((h) => h.alg === 'SHA-256' && h.content === sha256(contents[name] ?? ''))),
     sbom: !(await new Validation.JsonStrictValidator(Spec.Version.v1dot6).validate(text(sbomName))),
   };
   return Object.keys(checks).filter((check) => !checks[check]);
@@ -208,6 +160,10 @@ const untested = exes.filter((exe) => {
 });
 for (const exe of untested) console.log(`FAIL ${basename(exe)} in the zip is not what Windows ran`);
 const failed = [...(await failing(files)), ...untested.map((exe) => basename(exe))];
+// PackageUrl is written for a named repository only: there it is made http, else added so.
+const packageUrl = repo
+  ? ['PackageUrl: https', 'PackageUrl: http']
+  : [/^License:/m, 'PackageUrl: http://x\n$&'];
 // Each copy: the file, the text replaced and by what, the check to notice it (none: valid input).
 const FAULTS = [
   [WINGET[1], /^License:.*\n/m, '', 'fields'],
@@ -228,7 +184,7 @@ const FAULTS = [
   [sbomName, /\n {4}\{\s+"type": "file",\s+"name": "LICENSE"[^]*?\n {4}\},/, '', 'hashes'],
   [WINGET[2], /(InstallerUrl: https:\/\/github.com\/)[^/]+/, '$1someone', 'urls'],
   [WINGET[2], 'InstallerUrl: https:', 'InstallerUrl: http:', 'urls'],
-  [WINGET[1], /^License:/m, `PackageUrl: ${home.replace('https', 'http')}\n$&`, 'urls'],
+  [WINGET[1], ...packageUrl, 'urls'],
   [WINGET[1], /^License:/m, `ReleaseNotesUrl: http://github.com/\n$&`, 'urls'],
   [SCOOP, '"64bit": {', `"64bit": {"hash": "${sha256('')}",`, 'zip'],
   [SCOOP, '"64bit": {', `"64bit": {"url": "${url('0.99')}",`, 'zip'],

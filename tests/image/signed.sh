@@ -28,7 +28,8 @@ print(pefile.PE(sys.argv[1]).sections[0].PointerToRawData)' "$signed")
   verify "$signed" && ! verify "$out/$name" || { echo "FAIL $name: signature" && status=1; }
   echo "$name: $(wc -c <"$signed") bytes signed; verified, and refused with .text changed"
 done
-export MAPCUE_TESTED="$out/tested" MAPCUE_SIGNED="$out/signed"
+# As the release job packs them: for a repository, whose manifests name it.
+export MAPCUE_TESTED="$out/tested" MAPCUE_SIGNED="$out/signed" GITHUB_REPOSITORY=owner/mapcue
 "$pack" "$version" "$out/dist" "$@" >"$out/pack.txt" || status=1
 tail -n 2 "$out/pack.txt"
 # The last file changed after signing, in the zip in its place.

@@ -19,11 +19,12 @@ $kit, $failures, $groupRows, $made = @(), @(), @(), @{}
 $machines = @{ x86 = 0x14C; x64 = 0x8664; arm64 = 0xAA64 }  # IMAGE_FILE_MACHINE_*
 
 function Step([string]$Text) { Write-Host "`n== $Text" }
-# Appended at once, so that what was gathered outlives a later throw or the job's time-out.
+# Logged, and appended to the summary at once, so that it outlives a throw or the time-out.
 function Summary([string[]]$Lines) {
-    if (-not $env:GITHUB_STEP_SUMMARY) { return }
-    $utf8 = New-Object System.Text.UTF8Encoding $false
-    [IO.File]::AppendAllText($env:GITHUB_STEP_SUMMARY, ($Lines -join "`n") + "`n", $utf8)
+    $text = ($Lines -join "`n") + "`n"
+    Write-Host $text -NoNewline
+    $file = $env:GITHUB_STEP_SUMMARY
+    if ($file) { [IO.File]::AppendAllText($file, $text, (New-Object Text.UTF8Encoding $false)) }
 }
 # A failure of mapcue's, or with -Kit one of the kit's, which makes the run exit 2.
 function Fail([string]$Text, [switch]$Kit) {
@@ -34,7 +35,6 @@ function Fail([string]$Text, [switch]$Kit) {
 # Counted (a driver's cases by the driver) and summarised at once, with its reason.
 function Skip([string]$Text, [int]$Cases = 1) {
     $script:count.skipped += $Cases
-    Write-Host "SKIP $Text"
     Summary "- skipped: ``$($Text -replace '\s+', ' ')``"
 }
 # A drive or share that Windows would not make: its cases are skipped ('~'), saying why.
@@ -44,13 +44,9 @@ function Set-NotMade($Thing, [string]$Why) {
     Skip "$($Thing.L)$($Thing.Name): not made: $Why"
 }
 # Why a file's row of a letter is skipped: the drive's reason, else the file's own; none: it runs.
-function Get-Why($File, [string]$L) {
-    @($letter[$L].Why, $File.Why[$L]) | Where-Object { $_ } | Select-Object -First 1
-}
+function Get-Why($File, [string]$L) { (@($letter[$L].Why, $File.Why[$L]) -ne $null)[0] }
 # Of these letters, those skipped for a file, each with why.
-function Get-Skips($File, [string[]]$Letters) {
-    @($Letters | Where-Object { Get-Why $File $_ } | ForEach-Object { "${_}: $(Get-Why $File $_)" })
-}
+function Get-Skips($F, [string[]]$L) { @($L | % { if ($w = Get-Why $F $_) { "${_}: $w" } }) }
 # Native tools answer through their status; their stderr must not become a terminating error,
 # and with standard input closed none can wait for an answer. -Check: any other status throws.
 function Invoke-Native([string]$Exe, [string[]]$ArgList, [switch]$Check) {
@@ -98,24 +94,6 @@ function Connect($D, [string]$Way) {
     $code = [Kit.Api]::WNetAddConnection2W($resource, $password, $user, [int][bool]$D.Remember)
     "status $code $([ComponentModel.Win32Exception]::new($code).Message)"  # CONNECT_UPDATE_PROFILE
 }
-# The machine Windows runs a file's process as, asked of it started suspended (it runs nothing).
-function Get-ProcessMachine([string]$Exe) {
-    $startup = New-Object byte[] 104
-    $startup[0] = if ([IntPtr]::Size -eq 8) { 104 } else { 68 }  # STARTUPINFOW.cb
-    $process = New-Object IntPtr[] 4
-    $info = New-Object int[] 2  # PROCESS_MACHINE_INFORMATION, of ProcessMachineTypeInfo (9)
-    $no = [IntPtr]::Zero
-    $started = [Kit.Api]::CreateProcessW($Exe, $no, $no, $no, $false, 4, $no, $no, $startup,
-        $process)  # CREATE_SUSPENDED
-    if (-not $started) { throw "CreateProcessW: $([ComponentModel.Win32Exception]::new().Message)" }
-    try {
-        if ([Kit.Api]::GetProcessInformation($process[0], 9, $info, 8)) { return $info[0] % 65536 }
-        throw "GetProcessInformation: $([ComponentModel.Win32Exception]::new().Message)"
-    } finally {
-        [void][Kit.Api]::TerminateProcess($process[0], 1)
-        $process[0..1] | ForEach-Object { [void][Kit.Api]::CloseHandle($_) }
-    }
-}
 # proven, failed or skipped (with why) for a file: the names group on these letters.
 function Get-Proof($File, [string[]]$Letters) {
     $why = Get-Skips $File $Letters
@@ -156,7 +134,6 @@ $identity = [Security.Principal.WindowsIdentity]::GetCurrent()
 $admin = [Security.Principal.WindowsBuiltInRole]::Administrator
 $elevated = (New-Object Security.Principal.WindowsPrincipal $identity).IsInRole($admin)
 $where = "ANSI code page $($ansi.CodePage), $(('not elevated', 'elevated')[$elevated])"
-Write-Host "$image`n$where"
 Summary "## mapcue end to end on $image; $where"
 
 try {
@@ -177,7 +154,7 @@ try {
         "$Source\tests\data\verinfo.expected"
     @($files.Needed) + @($golden, $batch, $groupsFile, $record) |
         Where-Object { -not (Test-Path -LiteralPath $_) } | ForEach-Object { throw "missing $_" }
-    Add-Type -Namespace Kit -Name Api -UsingNamespace System.Text -MemberDefinition @'
+    Add-Type Api -Namespace Kit -UsingNamespace System.Text -MemberDefinition @'
 [DllImport("mpr.dll", CharSet = CharSet.Unicode)]
 public static extern int WNetGetConnectionW(string local, StringBuilder remote, ref int size);
 [DllImport("mpr.dll")] public static extern int WNetCancelConnection2A(string n, int f, bool x);
@@ -190,16 +167,31 @@ public class NetResource {
 public static extern int WNetAddConnection2W(NetResource resource, string password, string user,
     int flags);
 [DllImport("kernel32")] public static extern int QueryDosDeviceA(string d, StringBuilder t, int z);
-[DllImport("kernel32.dll", CharSet = CharSet.Unicode, SetLastError = true)]
-public static extern bool CreateProcessW(string app, IntPtr line, IntPtr a, IntPtr b, bool inherit,
-    int flags, IntPtr env, IntPtr dir, byte[] startup, [In, Out] IntPtr[] process);
-[DllImport("kernel32.dll", SetLastError = true)]
-public static extern bool GetProcessInformation(IntPtr process, int infoClass, [In, Out] int[] info,
-    int size);
-[DllImport("kernel32.dll")] public static extern bool TerminateProcess(IntPtr process, int status);
-[DllImport("kernel32.dll")] public static extern bool CloseHandle(IntPtr handle);
 [DllImport("advapi32.dll")] public static extern bool GetTokenInformation(IntPtr token, int c,
     out int info, int size, out int returned);
+[DllImport("kernel32.dll", CharSet = CharSet.Unicode, SetLastError = true)]
+static extern bool CreateProcessW(string app, IntPtr line, IntPtr a, IntPtr b, bool inherit,
+    int flags, IntPtr env, IntPtr dir, byte[] startup, [In, Out] IntPtr[] process);
+[DllImport("kernel32.dll", SetLastError = true)]
+static extern bool GetProcessInformation(IntPtr process, int c, [In, Out] int[] info, int size);
+[DllImport("kernel32.dll")] static extern bool TerminateProcess(IntPtr process, int status);
+// The machine Windows runs a program as, asked of it started suspended (CREATE_SUSPENDED).
+public static int ProcessMachine(string exe) {
+    var startup = new byte[104];
+    startup[0] = (byte)(IntPtr.Size == 8 ? 104 : 68);  // STARTUPINFOW.cb
+    var process = new IntPtr[4];
+    var info = new int[2];  // PROCESS_MACHINE_INFORMATION, of ProcessMachineTypeInfo (9)
+    var none = IntPtr.Zero;
+    if (!CreateProcessW(exe, none, none, none, false, 4, none, none, startup, process)) {
+        throw new System.ComponentModel.Win32Exception();
+    }
+    try {
+        if (GetProcessInformation(process[0], 9, info, 8)) return info[0] & 0xFFFF;
+        throw new System.ComponentModel.Win32Exception();
+    } finally {
+        TerminateProcess(process[0], 1);
+    }
+}
 '@
 
     Step 'Pre-flight: who runs this, the logon sessions, the connections already there'
@@ -207,7 +199,7 @@ public static extern bool GetProcessInformation(IntPtr process, int infoClass, [
     [void][Kit.Api]::GetTokenInformation($identity.Token, 18, [ref]$type, 4, [ref]$got)
     $integrity = [regex]::Match((Invoke-Native whoami @('/groups')).Text, 'S-1-16-\d+')
     $token = "TokenElevationType $type (2: elevated), integrity $integrity (S-1-16-12288: high)"
-    Summary "The token: $token"
+    Summary $token
     foreach ($c in @('whoami', '/logonid'), @('klist', 'sessions'), @('net', 'use')) {
         Write-Host "  $c`: $(Invoke-ForLog { "status $((Invoke-Native $c[0] $c[1]).Status)" })"
     }
@@ -230,9 +222,7 @@ public static extern bool GetProcessInformation(IntPtr process, int infoClass, [
     if ($elevated) {
         Step 'Starting the file server (LanmanServer)'
         try {
-            if ((Get-Service LanmanServer).StartType -eq 'Disabled') {
-                Set-Service LanmanServer -StartupType Manual
-            }
+            Set-Service LanmanServer -StartupType Manual  # in case it is disabled
             Start-Service LanmanServer
             Write-Host "LanmanServer: $(Invoke-ForLog { (Get-Service LanmanServer).Status })"
         } catch { $serverReason = "LanmanServer cannot start: $($_.Exception.Message)" }
@@ -243,11 +233,8 @@ public static extern bool GetProcessInformation(IntPtr process, int infoClass, [
     $everyone = ([Security.Principal.SecurityIdentifier]'S-1-1-0').Translate(
         [Security.Principal.NTAccount]).Value
     foreach ($s in $shares | Where-Object { -not $_.Why }) {
-        if ($serverReason) {
-            Set-NotMade $s $serverReason
-            continue
-        }
         try {
+            if ($serverReason) { throw $serverReason }
             [void][IO.Directory]::CreateDirectory($s.Path)
             New-SmbShare -Name $s.Name -Path $s.Path -FullAccess $everyone | Out-Null
             $s.Made = $true
@@ -348,7 +335,6 @@ public static extern bool GetProcessInformation(IntPtr process, int infoClass, [
                 Summary "- **Finding**: the machines' WNetGetConnectionA differ on ${l}"
             }
         } catch { Set-NotMade $d "error: $($_.Exception.Message); $said" }
-        Write-Host "  $said"
         Summary "- ``$said``"
     }
 
@@ -381,11 +367,10 @@ public static extern bool GetProcessInformation(IntPtr process, int infoClass, [
         $bytes = [IO.File]::ReadAllBytes($f.Exe)
         $want = $machines[$f.Arch]
         $header = [BitConverter]::ToUInt16($bytes, [BitConverter]::ToInt32($bytes, 0x3C) + 4)
-        $process = Invoke-ForLog { Get-ProcessMachine $f.Exe }  # from Windows 11, Server 2025 on
+        $process = Invoke-ForLog { [Kit.Api]::ProcessMachine($f.Exe) }  # Windows 11, Server 2025
         $shown = if ($process -is [int]) { '0x{0:X4}' -f $process } else { $process }
         $says = '{0}: PE machine 0x{1:X4}, as a process {2}, listed for {3} (0x{4:X4})' -f $name,
             $header, $shown, $f.Arch, $want
-        Write-Host $says
         Summary $says
         # Required of the ARM64 file alone: it runs natively, not emulated. The others' is logged.
         $f.Native = if ($f.Arch -ne 'arm64') { '-' } elseif ($process -isnot [int]) {
