@@ -8,13 +8,10 @@ import { join } from 'node:path';
 const [folder, signing, ...names] = process.argv.slice(2);
 const TEXTS = ['file', 'floor', 'boundary', 'remembered', 'native'];
 const COUNTS = ['passed', 'failed', 'skipped'];
-const runs = readdirSync(folder, { recursive: true })
-  .filter((name) => name.endsWith('.json'))
-  .sort()
-  .flatMap((name) => {
+const runs = readdirSync(folder, { recursive: true }).filter((name) => name.endsWith('.json'))
+  .sort().flatMap((name) => {
     const { image, files } = JSON.parse(readFileSync(join(folder, name), 'utf8').trim());
-    const wrong = (f) =>
-      TEXTS.find((key) => typeof f[key] !== 'string') ??
+    const wrong = (f) => TEXTS.find((key) => typeof f[key] !== 'string') ??
       COUNTS.find((key) => !Number.isInteger(f[key]));
     const bad = typeof image !== 'string' ? 'image' : !Array.isArray(files) ? 'files' : '';
     const key = bad || files.map(wrong).find((k) => k);

@@ -95,8 +95,7 @@ def properties(data, limit, machine):
           edit(optional, "DllCharacteristics", wanted & ~value))
          for bit, value in bits.items()] + [
         (f"DllCharacteristics exactly {wanted:#06x}", f"{dll:#06x}", dll == wanted,
-         edit(optional, "DllCharacteristics",
-              dll | DLL["IMAGE_DLLCHARACTERISTICS_FORCE_INTEGRITY"])),
+         edit(optional, "DllCharacteristics", dll | 0x80)),  # FORCE_INTEGRITY
         # A Win32VersionValue makes Windows report another version to the process.
         ("Win32VersionValue and LoaderFlags 0", f"{opt.Reserved1}, {opt.LoaderFlags}",
          opt.Reserved1 == 0 and opt.LoaderFlags == 0, edit(optional, "Reserved1", 1)),
@@ -129,8 +128,7 @@ def properties(data, limit, machine):
         ("one resource, a version", types, types == [pefile.RESOURCE_TYPE["RT_VERSION"]],
          edit(lambda pe: pe.DIRECTORY_ENTRY_RESOURCE.entries[0].struct, "Name",
               pefile.RESOURCE_TYPE["RT_RCDATA"])),
-        ("version id 1", ids, ids == [1],
-         edit(lambda pe: version(pe).entries[0].struct, "Name", 2)),
+        ("version id 1", ids, ids == [1], edit(lambda p: version(p).entries[0].struct, "Name", 2)),
         ("version language 0x409", [hex(la) for la in languages], languages == [0x409],
          edit(lambda pe: version(pe).entries[0].directory.entries[0].struct, "Name", 0x407)),
         ("string block 040904E4", [t.LangID for t in tables],

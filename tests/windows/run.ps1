@@ -1,9 +1,6 @@
-# End to end on real Windows (README, "Tested on"): maps network drives and proves them from this
-# session, then runs on each file (DIR: win-x86, win-x64 or win-arm64, one mapcue*.exe and its
-# test programs) its machine, every driver group, the version record and the negative control.
-# Reports to the job summary as it goes, and to RESULTS (JSON) at the end. What Windows will not
-# set up is skipped, with Windows' answer. Exit 2: the kit could not get ready, cannot be trusted
-# or ran below the floor; 1: a mapcue case failed.
+# End to end on real Windows (README, "Tested on"): each file (DIR: win-x86, win-x64 or win-arm64,
+# one mapcue*.exe and its test programs) against network drives mapped here. Exit 2: the kit could
+# not get ready, cannot be trusted or ran below the floor; 1: a mapcue case failed.
 # usage: powershell -NoProfile -File tests\windows\run.ps1 -Bin DIR[,DIR...] [-Results FILE]
 param([Parameter(Mandatory = $true)][string[]]$Bin, [string]$Source, [string]$Results)
 # Windows PowerShell 5.1 only (PSEdition is new in it): elsewhere Encoding.Default is not ANSI.
@@ -354,8 +351,7 @@ public static int ProcessMachine(string exe) {
         if ($unproven) { Summary "**The 255-byte boundary not proven for $($f.Name)**: $unproven" }
     }
 
-    $groups = @(Get-Content $groupsFile | ForEach-Object { ($_ -replace '#.*' -split ' ')[0] } |
-        Where-Object { $_ })
+    $groups = @(Get-Content $groupsFile | % { ($_ -replace '#.*' -split ' ')[0] } | ? { $_ })
     if ($groups.Count -eq 0) { throw "no groups in $groupsFile" }
     # The control asks only what every machine's A showed: 256 bytes take k:'s 255 and its zero.
     $controlWhy = @($files | Where-Object { $_.Control.Size -ne 'status 0, 255 bytes' } |
